@@ -1,0 +1,33 @@
+#include "app/command_tail.h"
+
+#include <cstdlib>
+
+#include "app/platform.h"
+
+namespace tarnvel {
+
+std::string CommandTailOf(const std::string& commandLine) {
+  std::size_t pos = 0;
+  const std::size_t n = commandLine.size();
+  if (n > 0 && commandLine[0] == '"') {
+    pos = commandLine.find('"', 1);
+    pos = (pos == std::string::npos) ? n : pos + 1;
+  } else {
+    while (pos < n && commandLine[pos] != ' ') ++pos;
+  }
+  while (pos < n && commandLine[pos] == ' ') ++pos;
+  return commandLine.substr(pos);
+}
+
+std::string Platform::CommandTail() { return CommandTailOf(CommandLine()); }
+
+void Platform::ReportUnexpectedError(const std::string& what) {
+  if (CommandTail() != kSilentTail) {
+    MessageBox("An unexpected error ended the setup:\r\n" + what,
+               "Tarnvel setup", kMbOk | 0x10 /* MB_ICONERROR */);
+  }
+  EndProgram(kExitUnexpectedError);
+  std::abort();  // EndProgram does not return
+}
+
+}  // namespace tarnvel

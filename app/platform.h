@@ -1,0 +1,98 @@
+// The operating-system services the setup program relies on. Everything that
+// touches Windows goes through this interface, so the window flow and the
+// install run also run on a host against a scripted fake.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace tarnvel {
+
+// Message-box flags and answers, with their Windows values.
+constexpr unsigned kMbOk = 0x0;
+constexpr unsigned kMbYesNoCancel = 0x3;
+constexpr unsigned kMbYesNo = 0x4;
+constexpr unsigned kMbIconExclamation = 0x30;
+constexpr unsigned kMbIconInformation = 0x40;
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
+
+// Exit codes, for silent deployment.
+constexpr int kExitSuccess = 0;          // run finished, nothing failed
+constexpr int kExitFailures = 1;         // run finished, some components failed
+constexpr int kExitCancelled = 2;        // the user confirmed Cancel
+constexpr int kExitUnexpectedError = 3;  // an unexpected error ended the program
+
+// Thrown by any step whose failure the program does not handle itself; the
+// top level turns it into the unexpected-error report and exit code 3.
+class UnexpectedError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct PayloadView {
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // The whole command line as the system hands it over.
+  virtual std::string CommandLine() = 0;
+  // The command line after the program's name and the blanks that follow it.
+  std::string CommandTail();
+
+  // Modal message box; returns the pressed button (kIdYes, kIdNo, ...).
+  virtual int MessageBox(const std::string& prompt, const std::string& title,
+                         unsigned flags) = 0;
+
+  // Ends the process at once. No window handler runs on the way out; an
+  // output file still open is abandoned and its temporary file removed.
+  [[noreturn]] virtual void EndProgram(int exitCode) = 0;
+
+  // Handles every pending window event before returning.
+  virtual void PumpEvents() = 0;
+
+  // GetSystemDirectoryA: characters stored (no trailing separator), 0 on
+  // failure, or the size needed when `size` is too small.
+  virtual unsigned GetSystemDirectoryA(char* buffer, unsigned size) = 0;
+
+  // The bare file name when a file exists at `path` that is neither hidden,
+  // nor a system file, nor a directory; the empty text otherwise.
+  virtual std::string FilePresence(const std::string& path) = 0;
+
+  // Clears read-only, hidden, system and archive. Fails when there is no file.
+  virtual bool ResetAttributes(const std::string& path) = 0;
+
+  // File output, one file at a time. Open checks that the destination can be
+  // written and prepares a temporary file beside it; Write puts the bytes
+  // there, flushes them and atomically replaces the destination with them;
+  // Close releases what Open took. Each returns false on failure; Open fails
+  // while another output is open.
+  virtual bool OpenOutput(const std::string& path) = 0;
+  virtual bool WriteOutput(const std::uint8_t* data, std::size_t size) = 0;
+  virtual bool CloseOutput() = 0;
+
+  // The executable's own resource of that type name (compared without regard
+  // to case) and id. Fails when there is none.
+  virtual bool LoadPayload(const std::string& typeName, int id,
+                           PayloadView& payload) = 0;
+
+  // Starts `imagePath` with `commandLine`, its window hidden, in
+  // `workingDirectory`; does not wait. False only when it cannot be started.
+  virtual bool StartProcess(const std::string& imagePath,
+                            const std::string& commandLine,
+                            const std::string& workingDirectory) = 0;
+
+  // Ends the program after an unexpected error: one modal report in an
+  // interactive run, none in a silent one; exit code 3.
+  [[noreturn]] void ReportUnexpectedError(const std::string& what);
+};
+
+}  // namespace tarnvel

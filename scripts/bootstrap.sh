@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need, from Debian's packages.
+# Safe to run again: it only installs what is missing.
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+
+native=(cmake g++ make googletest libgtest-dev g++-mingw-w64-i686 mingw-w64-i686-dev
+        xvfb xdotool imagemagick clang-format file x11-utils)
+i386=(wine wine32:i386 wine64 qemu-user-static)
+
+missing=()
+for p in "${native[@]}" "${i386[@]}"; do
+  if ! dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+
+fi
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "bootstrap: installing ${missing[*]}"
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# The win32 threads flavour has no winpthread DLL dependency; make it the default.
+if command -v update-alternatives >/dev/null; then
+  $SUDO update-alternatives --set i686-w64-mingw32-g++ /usr/bin/i686-w64-mingw32-g++-win32 >/dev/null 2>&1 || true
+  $SUDO update-alternatives --set i686-w64-mingw32-gcc /usr/bin/i686-w64-mingw32-gcc-win32 >/dev/null 2>&1 || true
+fi

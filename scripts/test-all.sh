@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Runs every test: host unit tests, then the Windows tests under Wine, in one
+# throwaway prefix booted once for the whole run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/bootstrap.sh
+
+cmake --preset host >/dev/null
+cmake --build --preset host
+ctest --preset host
+
+cmake --preset win32 >/dev/null
+cmake --build --preset win32
+
+. tests/wine/wine-env.sh
+trap tarnvel_wine_session_stop EXIT
+tarnvel_wine_session_start
+ctest --preset win32 -j2 "$@"

@@ -1,0 +1,251 @@
+#include "ui/toolkit.h"
+
+#include <utility>
+
+namespace tarnvel::ui {
+
+namespace {
+Backend* gBackend = nullptr;
+
+// Round half away from zero, as MulDiv does.
+int MulDivRound(int value, int numerator, int denominator) {
+  const long long product = static_cast<long long>(value) * numerator;
+  const long long half = denominator / 2;
+  return static_cast<int>(product >= 0 ? (product + half) / denominator
+                                       : -((-product + half) / denominator));
+}
+}  // namespace
+
+int TwipsToPixels(int twips, int dpi) { return MulDivRound(twips, dpi, 1440); }
+int PixelsToTwips(int pixels, int dpi) { return MulDivRound(pixels, 1440, dpi); }
+
+void SetBackend(Backend* backend) { gBackend = backend; }
+Backend* CurrentBackend() { return gBackend; }
+
+// ---- Control
+
+Control::Control(Form* owner, const char* name, ControlKind kind,
+                 TwipsRect rect)
+    : owner_(owner), name_(name), kind_(kind), rect_(rect) {
+  owner_->Register(this);
+}
+
+void Control::Changed() {
+  if (FormView* view = owner_->View()) view->ControlChanged(*this);
+}
+
+void Control::SetVisible(bool visible) {
+  if (visible_ == visible) return;
+  visible_ = visible;
+  Changed();
+}
+
+void Control::SetLeft(int twips) {
+  rect_.left = twips;
+  Changed();
+}
+void Control::SetTop(int twips) {
+  rect_.top = twips;
+  Changed();
+}
+void Control::SetWidth(int twips) {
+  rect_.width = twips;
+  Changed();
+}
+void Control::SetHeight(int twips) {
+  rect_.height = twips;
+  Changed();
+}
+
+void Control::SetCaption(const std::string& caption) {
+  if (caption_ == caption) return;
+  caption_ = caption;
+  Changed();
+}
+
+void Control::Refresh() {
+  if (FormView* view = owner_->View()) view->RepaintNow(*this);
+}
+
+// ---- Controls
+
+Label::Label(Form* owner, const char* name, std::string caption,
+             TwipsRect rect, Style style, int tabIndex)
+    : Control(owner, name, ControlKind::Label, rect), style_(std::move(style)) {
+  caption_ = std::move(caption);
+  tabIndex_ = tabIndex;
+}
+
+Shape::Shape(Form* owner, const char* name, TwipsRect rect, Style style,
+             bool visible)
+    : Control(owner, name, ControlKind::Shape, rect), style_(style) {
+  visible_ = visible;
+}
+
+Picture::Picture(Form* owner, const char* name, TwipsRect rect, Kind kind,
+                 int resourceId)
+    : Control(owner, name, ControlKind::Picture, rect),
+      kind_(kind),
+      resourceId_(resourceId) {}
+
+Button::Button(Form* owner, const char* name, std::string caption,
+               TwipsRect rect, Color faceColor, int tabIndex)
+    : Control(owner, name, ControlKind::Button, rect), faceColor_(faceColor) {
+  caption_ = std::move(caption);
+  tabIndex_ = tabIndex;
+}
+
+void Button::Click() {
+  if (onClick) onClick();
+}
+
+Frame::Frame(Form* owner, const char* name, std::string caption,
+             TwipsRect rect, int tabIndex)
+    : Control(owner, name, ControlKind::Frame, rect) {
+  caption_ = std::move(caption);
+  tabIndex_ = tabIndex;
+}
+
+OptionButton::OptionButton(Form* owner, Frame* container, const char* name,
+                           std::string caption, TwipsRect rect, bool value,
+                           int tabIndex)
+    : Control(owner, name, ControlKind::Option, rect), value_(value) {
+  caption_ = std::move(caption);
+  tabIndex_ = tabIndex;
+  container_ = container;
+}
+
+void OptionButton::SetValue(bool value) {
+  if (value) {
+    for (Control* other : Owner().Controls()) {
+      if (other != this && other->Kind() == ControlKind::Option &&
+          other->Container() == container_) {
+        auto* option = static_cast<OptionButton*>(other);
+        if (option->value_) {
+          option->value_ = false;
+          option->Changed();
+        }
+      }
+    }
+  }
+  if (value_ != value) {
+    value_ = value;
+    Changed();
+  }
+}
+
+void OptionButton::Click() { SetValue(true); }
+
+ListBox::ListBox(Form* owner, const char* name, TwipsRect rect,
+                 std::vector<std::string> items, int tabIndex)
+    : Control(owner, name, ControlKind::List, rect), items_(std::move(items)) {
+  tabIndex_ = tabIndex;
+  visible_ = false;
+}
+
+// ---- Form
+
+Form::Form(Style style) : style_(std::move(style)) {}
+Form::~Form() = default;
+
+void Form::SetStackingOrder(std::vector<Control*> bottomFirst) {
+  stacking_ = std::move(bottomFirst);
+}
+
+void Form::Load() {
+  if (loaded_ || loading_) return;
+  loading_ = true;
+  if (Backend* backend = CurrentBackend()) view_ = backend->CreateView(*this);
+  loaded_ = true;
+  loading_ = false;
+  OnLoad();
+}
+
+void Form::Show() {
+  Load();
+  if (visible_) return;
+  visible_ = true;
+  Changed();
+}
+
+void Form::Hide() {
+  if (!visible_) return;
+  visible_ = false;
+  Changed();
+}
+
+void Form::Changed() {
+  if (view_) view_->FormChanged();
+}
+
+void Form::EnsureOuter() const {
+  if (outerKnown_) return;
+  Backend::Insets insets{3, 22, 3, 3};  // a plausible frame for host runs
+  int dpi = 96;
+  if (Backend* backend = CurrentBackend()) {
+    insets = backend->FrameInsets(*this);
+    dpi = backend->Dpi();
+  }
+  const TwipsRect& c = style_.client;
+  outer_.left = c.left - PixelsToTwips(insets.left, dpi);
+  outer_.top = c.top - PixelsToTwips(insets.top, dpi);
+  outer_.width = c.width + PixelsToTwips(insets.left + insets.right, dpi);
+  outer_.height = c.height + PixelsToTwips(insets.top + insets.bottom, dpi);
+  outerKnown_ = true;
+}
+
+int Form::Left() const {
+  EnsureOuter();
+  return outer_.left;
+}
+int Form::Top() const {
+  EnsureOuter();
+  return outer_.top;
+}
+int Form::Width() const {
+  EnsureOuter();
+  return outer_.width;
+}
+int Form::Height() const {
+  EnsureOuter();
+  return outer_.height;
+}
+
+void Form::SetLeft(int twips) {
+  EnsureOuter();
+  outer_.left = twips;
+  Changed();
+}
+void Form::SetTop(int twips) {
+  EnsureOuter();
+  outer_.top = twips;
+  Changed();
+}
+void Form::SetWidth(int twips) {
+  EnsureOuter();
+  outer_.width = twips;
+  Changed();
+}
+void Form::SetHeight(int twips) {
+  EnsureOuter();
+  outer_.height = twips;
+  Changed();
+}
+
+TwipsRect Form::ClientRect() const {
+  EnsureOuter();
+  Backend::Insets insets{3, 22, 3, 3};
+  int dpi = 96;
+  if (Backend* backend = CurrentBackend()) {
+    insets = backend->FrameInsets(*this);
+    dpi = backend->Dpi();
+  }
+  TwipsRect c;
+  c.left = outer_.left + PixelsToTwips(insets.left, dpi);
+  c.top = outer_.top + PixelsToTwips(insets.top, dpi);
+  c.width = outer_.width - PixelsToTwips(insets.left + insets.right, dpi);
+  c.height = outer_.height - PixelsToTwips(insets.top + insets.bottom, dpi);
+  return c;
+}
+
+}  // namespace tarnvel::ui
