@@ -1,5 +1,6 @@
 #include "ui/toolkit.h"
 
+#include <cmath>
 #include <utility>
 
 namespace tarnvel::ui {
@@ -19,13 +20,17 @@ int MulDivRound(int value, int numerator, int denominator) {
 int TwipsToPixels(int twips, int dpi) { return MulDivRound(twips, dpi, 1440); }
 int PixelsToTwips(int pixels, int dpi) { return MulDivRound(pixels, 1440, dpi); }
 
+int LogicalFontHeight(double points, int dpi) {
+  const int hundredths = static_cast<int>(std::lround(points * 100));
+  return -MulDivRound(hundredths, dpi, 72 * 100);
+}
+
 void SetBackend(Backend* backend) { gBackend = backend; }
 Backend* CurrentBackend() { return gBackend; }
 
 // ---- Control
 
-Control::Control(Form* owner, const char* name, ControlKind kind,
-                 TwipsRect rect)
+Control::Control(Form* owner, const char* name, ControlKind kind, TwipsRect rect)
     : owner_(owner), name_(name), kind_(kind), rect_(rect) {
   owner_->Register(this);
 }
@@ -63,33 +68,49 @@ void Control::SetCaption(const std::string& caption) {
   Changed();
 }
 
+void Control::SetEnabled(bool enabled) {
+  if (enabled_ == enabled) return;
+  enabled_ = enabled;
+  Changed();
+}
+
 void Control::Refresh() {
   if (FormView* view = owner_->View()) view->RepaintNow(*this);
 }
 
+void Control::SetFocus() {
+  if (FormView* view = owner_->View()) view->Focus(*this);
+}
+
 // ---- Controls
 
-Label::Label(Form* owner, const char* name, std::string caption,
-             TwipsRect rect, Style style, int tabIndex)
+Label::Label(Form* owner, const char* name, std::string caption, TwipsRect rect, Style style,
+             int tabIndex)
     : Control(owner, name, ControlKind::Label, rect), style_(std::move(style)) {
   caption_ = std::move(caption);
   tabIndex_ = tabIndex;
 }
 
-Shape::Shape(Form* owner, const char* name, TwipsRect rect, Style style,
-             bool visible)
+void Label::SetStyle(const Style& style) {
+  style_ = style;
+  Changed();
+}
+
+Shape::Shape(Form* owner, const char* name, TwipsRect rect, Style style, bool visible)
     : Control(owner, name, ControlKind::Shape, rect), style_(style) {
   visible_ = visible;
 }
 
-Picture::Picture(Form* owner, const char* name, TwipsRect rect, Kind kind,
-                 int resourceId)
-    : Control(owner, name, ControlKind::Picture, rect),
-      kind_(kind),
-      resourceId_(resourceId) {}
+void Shape::SetStyle(const Style& style) {
+  style_ = style;
+  Changed();
+}
 
-Button::Button(Form* owner, const char* name, std::string caption,
-               TwipsRect rect, Color faceColor, int tabIndex)
+Picture::Picture(Form* owner, const char* name, TwipsRect rect, Kind kind, int resourceId)
+    : Control(owner, name, ControlKind::Picture, rect), kind_(kind), resourceId_(resourceId) {}
+
+Button::Button(Form* owner, const char* name, std::string caption, TwipsRect rect, Color faceColor,
+               int tabIndex)
     : Control(owner, name, ControlKind::Button, rect), faceColor_(faceColor) {
   caption_ = std::move(caption);
   tabIndex_ = tabIndex;
@@ -99,16 +120,14 @@ void Button::Click() {
   if (onClick) onClick();
 }
 
-Frame::Frame(Form* owner, const char* name, std::string caption,
-             TwipsRect rect, int tabIndex)
+Frame::Frame(Form* owner, const char* name, std::string caption, TwipsRect rect, int tabIndex)
     : Control(owner, name, ControlKind::Frame, rect) {
   caption_ = std::move(caption);
   tabIndex_ = tabIndex;
 }
 
-OptionButton::OptionButton(Form* owner, Frame* container, const char* name,
-                           std::string caption, TwipsRect rect, bool value,
-                           int tabIndex)
+OptionButton::OptionButton(Form* owner, Frame* container, const char* name, std::string caption,
+                           TwipsRect rect, bool value, int tabIndex)
     : Control(owner, name, ControlKind::Option, rect), value_(value) {
   caption_ = std::move(caption);
   tabIndex_ = tabIndex;
@@ -136,8 +155,8 @@ void OptionButton::SetValue(bool value) {
 
 void OptionButton::Click() { SetValue(true); }
 
-ListBox::ListBox(Form* owner, const char* name, TwipsRect rect,
-                 std::vector<std::string> items, int tabIndex)
+ListBox::ListBox(Form* owner, const char* name, TwipsRect rect, std::vector<std::string> items,
+                 int tabIndex)
     : Control(owner, name, ControlKind::List, rect), items_(std::move(items)) {
   tabIndex_ = tabIndex;
   visible_ = false;
@@ -178,19 +197,30 @@ void Form::Changed() {
   if (view_) view_->FormChanged();
 }
 
-void Form::EnsureOuter() const {
-  if (outerKnown_) return;
+namespace {
+struct FrameMetrics {
   Backend::Insets insets{3, 22, 3, 3};  // a plausible frame for host runs
   int dpi = 96;
+};
+
+FrameMetrics MetricsOf(const Form& form) {
+  FrameMetrics m;
   if (Backend* backend = CurrentBackend()) {
-    insets = backend->FrameInsets(*this);
-    dpi = backend->Dpi();
+    m.insets = backend->FrameInsets(form);
+    m.dpi = backend->Dpi();
   }
+  return m;
+}
+}  // namespace
+
+void Form::EnsureOuter() const {
+  if (outerKnown_) return;
+  const FrameMetrics m = MetricsOf(*this);
   const TwipsRect& c = style_.client;
-  outer_.left = c.left - PixelsToTwips(insets.left, dpi);
-  outer_.top = c.top - PixelsToTwips(insets.top, dpi);
-  outer_.width = c.width + PixelsToTwips(insets.left + insets.right, dpi);
-  outer_.height = c.height + PixelsToTwips(insets.top + insets.bottom, dpi);
+  outer_.left = c.left - PixelsToTwips(m.insets.left, m.dpi);
+  outer_.top = c.top - PixelsToTwips(m.insets.top, m.dpi);
+  outer_.width = c.width + PixelsToTwips(m.insets.left + m.insets.right, m.dpi);
+  outer_.height = c.height + PixelsToTwips(m.insets.top + m.insets.bottom, m.dpi);
   outerKnown_ = true;
 }
 
@@ -232,19 +262,19 @@ void Form::SetHeight(int twips) {
   Changed();
 }
 
+void Form::SetOuterFromWindow(const TwipsRect& outer) {
+  outer_ = outer;
+  outerKnown_ = true;
+}
+
 TwipsRect Form::ClientRect() const {
   EnsureOuter();
-  Backend::Insets insets{3, 22, 3, 3};
-  int dpi = 96;
-  if (Backend* backend = CurrentBackend()) {
-    insets = backend->FrameInsets(*this);
-    dpi = backend->Dpi();
-  }
+  const FrameMetrics m = MetricsOf(*this);
   TwipsRect c;
-  c.left = outer_.left + PixelsToTwips(insets.left, dpi);
-  c.top = outer_.top + PixelsToTwips(insets.top, dpi);
-  c.width = outer_.width - PixelsToTwips(insets.left + insets.right, dpi);
-  c.height = outer_.height - PixelsToTwips(insets.top + insets.bottom, dpi);
+  c.left = outer_.left + PixelsToTwips(m.insets.left, m.dpi);
+  c.top = outer_.top + PixelsToTwips(m.insets.top, m.dpi);
+  c.width = outer_.width - PixelsToTwips(m.insets.left + m.insets.right, m.dpi);
+  c.height = outer_.height - PixelsToTwips(m.insets.top + m.insets.bottom, m.dpi);
   return c;
 }
 

@@ -25,6 +25,10 @@ struct TwipsRect {
 int TwipsToPixels(int twips, int dpi);
 int PixelsToTwips(int pixels, int dpi);
 
+// LOGFONT height (negative: character height) for a size in points, kept to
+// hundredths as the designer stores them: 9.75 pt is -13 at 96 DPI.
+int LogicalFontHeight(double points, int dpi);
+
 // Either an explicit #RRGGBB colour or a colour of the desktop scheme.
 struct Color {
   bool isSystem = false;
@@ -32,9 +36,7 @@ struct Color {
 
   static constexpr Color Rgb(std::uint32_t rrggbb) { return {false, rrggbb}; }
   static constexpr Color System(std::uint32_t index) { return {true, index}; }
-  bool operator==(const Color& o) const {
-    return isSystem == o.isSystem && value == o.value;
-  }
+  bool operator==(const Color& o) const { return isSystem == o.isSystem && value == o.value; }
 };
 
 // System colour indices (GetSysColor).
@@ -45,14 +47,20 @@ constexpr Color kButtonText = Color::System(18);
 }  // namespace sys
 
 struct Font {
-  std::string face;      // empty: the window's default font
-  double points = 0;     // fractional sizes such as 9.75 are kept as they are
-  int weight = 400;      // 700 is bold
-  int charset = 0;       // ANSI
+  std::string face;   // empty: the window's default font
+  double points = 0;  // fractional sizes such as 9.75 are kept as they are
+  int weight = 400;   // 700 is bold
+  int charset = 0;    // ANSI
   bool IsDefault() const { return face.empty(); }
 };
 
 enum class ControlKind { Label, Shape, Picture, Button, Frame, Option, List };
+
+// Labels, shapes and pictures are painted on the form's background; the other
+// kinds are child windows above them.
+constexpr bool IsPainted(ControlKind kind) {
+  return kind == ControlKind::Label || kind == ControlKind::Shape || kind == ControlKind::Picture;
+}
 
 class Form;
 class Control;
@@ -61,9 +69,9 @@ class Control;
 class FormView {
  public:
   virtual ~FormView() = default;
-  virtual void FormChanged() = 0;              // caption, geometry, visibility
-  virtual void ControlChanged(Control&) = 0;   // repaint at the next paint
-  virtual void RepaintNow(Control&) = 0;       // compose and draw its area now
+  virtual void FormChanged() = 0;             // caption, geometry, visibility
+  virtual void ControlChanged(Control&) = 0;  // repaint at the next paint
+  virtual void RepaintNow(Control&) = 0;      // compose and draw its area now
   virtual void Focus(Control&) = 0;
 };
 
@@ -107,9 +115,14 @@ class Control {
   void SetHeight(int twips);
   const std::string& Caption() const { return caption_; }
   void SetCaption(const std::string& caption);
+  // Child-window controls only; painted controls ignore it.
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool enabled);
 
   // Draws the control's area now, composed in stacking order.
   void Refresh();
+  // Gives the keyboard focus to a child-window control.
+  void SetFocus();
 
   // The frame that contains this control, or none (the form).
   Control* Container() const { return container_; }
@@ -120,6 +133,7 @@ class Control {
 
   std::string caption_;
   bool visible_ = true;
+  bool enabled_ = true;
   int tabIndex_ = -1;
   Control* container_ = nullptr;
 
@@ -140,9 +154,10 @@ class Label : public Control {
     bool transparent = false;
     Align align = Align::Left;
   };
-  Label(Form* owner, const char* name, std::string caption, TwipsRect rect,
-        Style style, int tabIndex = -1);
+  Label(Form* owner, const char* name, std::string caption, TwipsRect rect, Style style,
+        int tabIndex = -1);
   const Style& GetStyle() const { return style_; }
+  void SetStyle(const Style& style);
 
  private:
   Style style_;
@@ -158,9 +173,9 @@ class Shape : public Control {
     Color borderColor = Color::Rgb(0x000000);
     int borderWidthPx = 1;
   };
-  Shape(Form* owner, const char* name, TwipsRect rect, Style style,
-        bool visible = true);
+  Shape(Form* owner, const char* name, TwipsRect rect, Style style, bool visible = true);
   const Style& GetStyle() const { return style_; }
+  void SetStyle(const Style& style);
 
  private:
   Style style_;
@@ -170,8 +185,7 @@ class Picture : public Control {
  public:
   enum class Kind { Bitmap, Icon };
   // `resourceId` names the picture among the executable's resources.
-  Picture(Form* owner, const char* name, TwipsRect rect, Kind kind,
-          int resourceId);
+  Picture(Form* owner, const char* name, TwipsRect rect, Kind kind, int resourceId);
   Kind PictureKind() const { return kind_; }
   int ResourceId() const { return resourceId_; }
 
@@ -182,8 +196,8 @@ class Picture : public Control {
 
 class Button : public Control {
  public:
-  Button(Form* owner, const char* name, std::string caption, TwipsRect rect,
-         Color faceColor, int tabIndex);
+  Button(Form* owner, const char* name, std::string caption, TwipsRect rect, Color faceColor,
+         int tabIndex);
   Color FaceColor() const { return faceColor_; }
   std::function<void()> onClick;
   void Click();  // what a user's click does
@@ -194,15 +208,14 @@ class Button : public Control {
 
 class Frame : public Control {
  public:
-  Frame(Form* owner, const char* name, std::string caption, TwipsRect rect,
-        int tabIndex);
+  Frame(Form* owner, const char* name, std::string caption, TwipsRect rect, int tabIndex);
 };
 
 // Option buttons sharing one container form one exclusive group.
 class OptionButton : public Control {
  public:
-  OptionButton(Form* owner, Frame* container, const char* name,
-               std::string caption, TwipsRect rect, bool value, int tabIndex);
+  OptionButton(Form* owner, Frame* container, const char* name, std::string caption, TwipsRect rect,
+               bool value, int tabIndex);
   bool Value() const { return value_; }
   void SetValue(bool value);  // selecting one clears the others of its group
   void Click();               // a user's click selects it
@@ -214,8 +227,8 @@ class OptionButton : public Control {
 // A list that holds items in the given order and is never shown.
 class ListBox : public Control {
  public:
-  ListBox(Form* owner, const char* name, TwipsRect rect,
-          std::vector<std::string> items, int tabIndex);
+  ListBox(Form* owner, const char* name, TwipsRect rect, std::vector<std::string> items,
+          int tabIndex);
   int ListCount() const { return static_cast<int>(items_.size()); }
   const std::string& List(int index) const { return items_.at(index); }
 
@@ -271,6 +284,9 @@ class Form {
   void SetHeight(int twips);
   // The client area's top-left on screen and size, in twips.
   TwipsRect ClientRect() const;
+  // Records where the window is after the user moved it, without moving it
+  // again: the next Left/Top/Width/Height read it. For the view.
+  void SetOuterFromWindow(const TwipsRect& outer);
 
   FormView* View() const { return view_.get(); }
 
