@@ -13,8 +13,8 @@ inline std::string WindowsPath(std::string path) {
 }
 
 inline const std::string kSetupExe = WindowsPath(TARNVEL_E2E_SETUP_EXE);
-// The build's copy of each component, named as in the manifest.
-inline const std::string kStandInDir = WindowsPath(TARNVEL_E2E_STANDIN_DIR);
+// The component files bound into setup.exe, named as in the manifest.
+inline const std::string kPayloadDir = WindowsPath(TARNVEL_E2E_PAYLOAD_DIR);
 // The welcome window's banner picture as the build embeds it.
 inline const std::string kBannerBmp = WindowsPath(TARNVEL_E2E_BANNER_BMP);
 

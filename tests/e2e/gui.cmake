@@ -2,12 +2,10 @@
 # through the window manager (find windows, read controls, click, answer
 # message boxes, read screen pixels, read the exit code).
 
-if(NOT DEFINED TARNVEL_STANDIN_DIR)
-  set(TARNVEL_STANDIN_DIR ${CMAKE_BINARY_DIR}/payload/files)
-endif()
-if(NOT DEFINED TARNVEL_BANNER_BMP)
-  set(TARNVEL_BANNER_BMP ${CMAKE_BINARY_DIR}/payload/banner.bmp)
-endif()
+# The files bound into setup.exe, and its pictures, as the payload build
+# names them.
+get_property(tarnvel_payload_dir GLOBAL PROPERTY TARNVEL_PAYLOAD_DIR)
+get_property(tarnvel_art_dir GLOBAL PROPERTY TARNVEL_ART_DIR)
 
 add_library(tarnvel_gui_driver STATIC
   ${CMAKE_CURRENT_LIST_DIR}/gui_driver.cpp
@@ -20,8 +18,8 @@ target_link_libraries(tarnvel_gui_driver PUBLIC tarnvel_warnings user32 gdi32)
 # Paths reach the driver as Wine sees them: the Unix root is drive Z:.
 set(tarnvel_gui_paths
   TARNVEL_E2E_SETUP_EXE="Z:$<TARGET_FILE:setup>"
-  TARNVEL_E2E_STANDIN_DIR="Z:${TARNVEL_STANDIN_DIR}"
-  TARNVEL_E2E_BANNER_BMP="Z:${TARNVEL_BANNER_BMP}")
+  TARNVEL_E2E_PAYLOAD_DIR="Z:${tarnvel_payload_dir}"
+  TARNVEL_E2E_BANNER_BMP="Z:${tarnvel_art_dir}/banner.bmp")
 
 add_executable(e2e_gui ${CMAKE_CURRENT_LIST_DIR}/gui_test.cpp)
 target_link_libraries(e2e_gui PRIVATE tarnvel_gui_driver tarnvel_core ${TARNVEL_GTEST})

@@ -89,7 +89,7 @@ class LogPixelsSetting {
 };
 
 bool ShootAt96Dpi(const std::string& dir) {
-  PlacedTarget target(kMidRunTarget, kStandInDir);
+  PlacedTarget target(kMidRunTarget, kPayloadDir);
   if (!target.Placed()) return Fail(target.Error());
 
   SetupProcess process = SetupProcess::Start(kSetupExe, "");

@@ -32,9 +32,9 @@ std::string ReadWholeFile(const std::string& path) {
   return content;
 }
 
-PlacedTarget::PlacedTarget(std::string name, std::string standInDir)
+PlacedTarget::PlacedTarget(std::string name, std::string payloadDir)
     : name_(std::move(name)),
-      standInDir_(std::move(standInDir)),
+      payloadDir_(std::move(payloadDir)),
       path_(SystemDirectory() + "\\" + name_),
       placeholder_("Tarnvel end-to-end placeholder for " + name_ + "\r\n") {
   if (GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES && !LeftByEarlierRun()) {
@@ -63,7 +63,7 @@ bool PlacedTarget::Rewritten() const {
 
 bool PlacedTarget::LeftByEarlierRun() const {
   const std::string content = Content();
-  return content == placeholder_ || (!content.empty() && content == StandIn());
+  return content == placeholder_ || (!content.empty() && content == Payload());
 }
 
 LockedFile::LockedFile(const std::string& path)

@@ -13,9 +13,9 @@ std::string ReadWholeFile(const std::string& path);
 
 class PlacedTarget {
  public:
-  // Writes a placeholder under `name`; `standInDir` holds the build's copy
-  // of each component, named as in the manifest.
-  PlacedTarget(std::string name, std::string standInDir);
+  // Writes a placeholder under `name`; `payloadDir` holds the component
+  // files bound into setup.exe, named as in the manifest.
+  PlacedTarget(std::string name, std::string payloadDir);
   ~PlacedTarget();  // removes the file again
   PlacedTarget(const PlacedTarget&) = delete;
   PlacedTarget& operator=(const PlacedTarget&) = delete;
@@ -25,7 +25,7 @@ class PlacedTarget {
   const std::string& Name() const { return name_; }
   const std::string& Path() const { return path_; }
   std::string Content() const { return ReadWholeFile(path_); }
-  std::string StandIn() const { return ReadWholeFile(standInDir_ + "\\" + name_); }
+  std::string Payload() const { return ReadWholeFile(payloadDir_ + "\\" + name_); }
   bool Unchanged() const { return Content() == placeholder_; }
   // Looks at the size only: an open handle here could make the program's
   // replace of the file fail.
@@ -35,7 +35,7 @@ class PlacedTarget {
   bool LeftByEarlierRun() const;
 
   std::string name_;
-  std::string standInDir_;
+  std::string payloadDir_;
   std::string path_;
   std::string placeholder_;
   std::string error_;

@@ -382,11 +382,11 @@ void SelectAskMode(HWND installation) {
 
 TEST(GuiFlow, WelcomeNextAndAskModeRunAsksPerPresentTargetAndFinishes) {
   // Three present targets in manifest order, answered Yes, No and Cancel.
-  PlacedTarget written("agentctl.dll", kStandInDir);
+  PlacedTarget written("agentctl.dll", kPayloadDir);
   ASSERT_TRUE(written.Placed()) << written.Error();
-  PlacedTarget declined("COMCT232.OCX", kStandInDir);
+  PlacedTarget declined("COMCT232.OCX", kPayloadDir);
   ASSERT_TRUE(declined.Placed()) << declined.Error();
-  PlacedTarget cancelled("MSINET.OCX", kStandInDir);
+  PlacedTarget cancelled("MSINET.OCX", kPayloadDir);
   ASSERT_TRUE(cancelled.Placed()) << cancelled.Error();
   ASSERT_LT(ManifestPosition(written.Name()), ManifestPosition(declined.Name()));
   ASSERT_LT(ManifestPosition(declined.Name()), ManifestPosition(cancelled.Name()));
@@ -449,10 +449,7 @@ TEST(GuiFlow, WelcomeNextAndAskModeRunAsksPerPresentTargetAndFinishes) {
   }
   EXPECT_EQ(ExitCodeOf(process), kExitSuccess);
 
-  EXPECT_FALSE(written.Unchanged()) << "Yes writes the component";
-  if (!written.StandIn().empty()) {
-    EXPECT_EQ(written.Content(), written.StandIn()) << "Yes writes the build's copy";
-  }
+  EXPECT_EQ(written.Content(), written.Payload()) << "Yes writes the payload";
   EXPECT_TRUE(declined.Unchanged()) << "No leaves it";
   EXPECT_TRUE(cancelled.Unchanged()) << "Cancel, then No, leaves it";
 }
@@ -523,9 +520,9 @@ INSTANTIATE_TEST_SUITE_P(GuiFlow, NoTargetRun,
                          });
 
 TEST(GuiFlow, LockedTargetShowsRedFailureLineAndEndsWithFailureCode) {
-  PlacedTarget locked("agentctl.dll", kStandInDir);
+  PlacedTarget locked("agentctl.dll", kPayloadDir);
   ASSERT_TRUE(locked.Placed()) << locked.Error();
-  PlacedTarget next("asycfilt.dll", kStandInDir);
+  PlacedTarget next("asycfilt.dll", kPayloadDir);
   ASSERT_TRUE(next.Placed()) << next.Error();
   ASSERT_LT(ManifestPosition(locked.Name()), ManifestPosition(next.Name()));
   LockedFile lock(locked.Path());
