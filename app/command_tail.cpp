@@ -23,8 +23,8 @@ std::string Platform::CommandTail() { return CommandTailOf(CommandLine()); }
 
 void Platform::ReportUnexpectedError(const std::string& what) {
   if (CommandTail() != kSilentTail) {
-    MessageBox("An unexpected error ended the setup:\r\n" + what,
-               "Tarnvel setup", kMbOk | 0x10 /* MB_ICONERROR */);
+    MessageBox("An unexpected error ended the setup:\r\n" + what, "Tarnvel setup",
+               kMbOk | 0x10 /* MB_ICONERROR */);
   }
   EndProgram(kExitUnexpectedError);
   std::abort();  // EndProgram does not return

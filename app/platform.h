@@ -55,8 +55,7 @@ class Platform {
   std::string CommandTail();
 
   // Modal message box; returns the pressed button (kIdYes, kIdNo, ...).
-  virtual int MessageBox(const std::string& prompt, const std::string& title,
-                         unsigned flags) = 0;
+  virtual int MessageBox(const std::string& prompt, const std::string& title, unsigned flags) = 0;
 
   // Ends the process at once. No window handler runs on the way out; an
   // output file still open is abandoned and its temporary file removed.
@@ -87,13 +86,11 @@ class Platform {
 
   // The executable's own resource of that type name (compared without regard
   // to case) and id. Fails when there is none.
-  virtual bool LoadPayload(const std::string& typeName, int id,
-                           PayloadView& payload) = 0;
+  virtual bool LoadPayload(const std::string& typeName, int id, PayloadView& payload) = 0;
 
   // Starts `imagePath` with `commandLine`, its window hidden, in
   // `workingDirectory`; does not wait. False only when it cannot be started.
-  virtual bool StartProcess(const std::string& imagePath,
-                            const std::string& commandLine,
+  virtual bool StartProcess(const std::string& imagePath, const std::string& commandLine,
                             const std::string& workingDirectory) = 0;
 
   // Ends the program after an unexpected error: one modal report in an

@@ -7,10 +7,10 @@
 namespace tarnvel {
 
 struct Component {
-  const char* name;          // as listed: file name, payload type, texts
-  std::uint32_t size;        // bytes
-  const char* fileVersion;   // a.b.c.d
-  const char* description;   // from the vendor's version record
+  const char* name;         // as listed: file name, payload type, texts
+  std::uint32_t size;       // bytes
+  const char* fileVersion;  // a.b.c.d
+  const char* description;  // from the vendor's version record
 };
 
 constexpr std::size_t kComponentCount = 28;

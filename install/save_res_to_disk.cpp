@@ -27,9 +27,8 @@ class OutputGuard {
 
 }  // namespace
 
-bool SaveResToDisk(Platform& platform, std::int16_t& errCount,
-                   std::int16_t resNum, const std::string& resType,
-                   const std::string& destFileName) {
+bool SaveResToDisk(Platform& platform, std::int16_t& errCount, std::int16_t resNum,
+                   const std::string& resType, const std::string& destFileName) {
   OutputGuard output(platform);
   const auto fail = [&] {
     if (errCount < INT16_MAX) ++errCount;

@@ -13,8 +13,7 @@ std::string Upper(std::string text) {
 }
 }  // namespace
 
-int FakePlatform::MessageBox(const std::string& prompt,
-                             const std::string& title, unsigned flags) {
+int FakePlatform::MessageBox(const std::string& prompt, const std::string& title, unsigned flags) {
   boxes.push_back({prompt, title, flags});
   events.push_back("box " + title);
   if ((flags & 0xF) == kMbOk) return kIdOk;
@@ -66,8 +65,7 @@ bool FakePlatform::ResetAttributes(const std::string& path) {
   events.push_back("attributes " + path);
   auto it = files.find(path);
   if (it == files.end() || it->second.directory) return false;
-  it->second.readOnly = it->second.hidden = it->second.system =
-      it->second.archive = false;
+  it->second.readOnly = it->second.hidden = it->second.system = it->second.archive = false;
   return true;
 }
 
@@ -75,8 +73,7 @@ bool FakePlatform::OpenOutput(const std::string& path) {
   events.push_back("open " + path);
   if (openOutput) return false;  // one output file at a time
   auto it = files.find(path);
-  if (it == files.end() || it->second.locked || it->second.readOnly ||
-      it->second.directory)
+  if (it == files.end() || it->second.locked || it->second.readOnly || it->second.directory)
     return false;
   openOutput = path;
   return true;
@@ -99,8 +96,7 @@ bool FakePlatform::CloseOutput() {
   return true;
 }
 
-bool FakePlatform::LoadPayload(const std::string& typeName, int id,
-                               PayloadView& payload) {
+bool FakePlatform::LoadPayload(const std::string& typeName, int id, PayloadView& payload) {
   events.push_back("load " + typeName);
   if (id != 1) return false;
   for (auto& [type, bytes] : payloads) {
@@ -113,8 +109,7 @@ bool FakePlatform::LoadPayload(const std::string& typeName, int id,
   return false;
 }
 
-bool FakePlatform::StartProcess(const std::string& image,
-                                const std::string& commandLine,
+bool FakePlatform::StartProcess(const std::string& image, const std::string& commandLine,
                                 const std::string& workingDirectory) {
   events.push_back("start " + commandLine);
   if (failProcessStart) return false;

@@ -51,9 +51,9 @@ class FakePlatform : public Platform {
   std::map<int, std::function<void()>> pumpActions;
   std::string systemDirectory = "C:\\WINDOWS\\system32";
   bool systemDirectoryFails = false;
-  std::map<std::string, File> files;  // by full path, compared exactly
+  std::map<std::string, File> files;                          // by full path, compared exactly
   std::map<std::string, std::vector<std::uint8_t>> payloads;  // by type name
-  std::set<std::string> failWriteFor;  // paths whose write fails (disk full)
+  std::set<std::string> failWriteFor;                         // paths whose write fails (disk full)
   bool failProcessStart = false;
 
   // ---- Observations
@@ -71,8 +71,7 @@ class FakePlatform : public Platform {
 
   // ---- Platform
   std::string CommandLine() override { return commandLine; }
-  int MessageBox(const std::string& prompt, const std::string& title,
-                 unsigned flags) override;
+  int MessageBox(const std::string& prompt, const std::string& title, unsigned flags) override;
   [[noreturn]] void EndProgram(int code) override;
   void PumpEvents() override;
   unsigned GetSystemDirectoryA(char* buffer, unsigned size) override;
@@ -81,8 +80,7 @@ class FakePlatform : public Platform {
   bool OpenOutput(const std::string& path) override;
   bool WriteOutput(const std::uint8_t* data, std::size_t size) override;
   bool CloseOutput() override;
-  bool LoadPayload(const std::string& typeName, int id,
-                   PayloadView& payload) override;
+  bool LoadPayload(const std::string& typeName, int id, PayloadView& payload) override;
   bool StartProcess(const std::string& image, const std::string& commandLine,
                     const std::string& workingDirectory) override;
 };

@@ -1,10 +1,10 @@
+#include "install/manifest.h"
+
 #include <gtest/gtest.h>
 
 #include <numeric>
 #include <set>
 #include <string>
-
-#include "install/manifest.h"
 
 namespace tarnvel {
 namespace {
@@ -19,9 +19,9 @@ TEST(ManifestTest, HoldsTheComponentsInInstallOrder) {
 }
 
 TEST(ManifestTest, SizesAddUpToThePayloadStore) {
-  const std::uint64_t total = std::accumulate(
-      kManifest.begin(), kManifest.end(), std::uint64_t{0},
-      [](std::uint64_t sum, const Component& c) { return sum + c.size; });
+  const std::uint64_t total =
+      std::accumulate(kManifest.begin(), kManifest.end(), std::uint64_t{0},
+                      [](std::uint64_t sum, const Component& c) { return sum + c.size; });
   EXPECT_EQ(total, 9226108u);
   std::uint32_t smallest = ~0u, largest = 0;
   for (const Component& c : kManifest) {

@@ -8,14 +8,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 : "${TARNVEL_WINE_RUN_TIMEOUT:=1500}"
 
-own_session=0
 if [ -z "${TARNVEL_WINE_SESSION:-}" ]; then
-  own_session=1
   trap tarnvel_wine_session_stop EXIT
   tarnvel_wine_session_start || exit 125
 fi
+tarnvel_enable_i386 || exit 125
 export WINEDEBUG=-all
 
 timeout "$TARNVEL_WINE_RUN_TIMEOUT" /usr/lib/wine/wine "$@"
-rc=$?
-exit $rc
+exit $?

@@ -1,0 +1,44 @@
+#include "app/setup_app.h"
+
+#include "app/cancel_confirmation.h"
+#include "app/command_tail.h"
+
+namespace tarnvel {
+
+SetupApp::SetupApp(Platform& platform) : platform_(platform) {
+  welcome_.onLoad = [this] { Welcome_Load(); };
+  welcome_.onUnload = [this](std::int16_t& cancel) { Welcome_Unload(cancel); };
+  welcome_.cmdNext.onClick = [this] { cmdNext_Click(); };
+  welcome_.cmdCanel.onClick = [this] { welcome_.Unload(); };
+}
+
+FrmInstllation& SetupApp::Installation() {
+  if (!installation_) installation_ = std::make_unique<FrmInstllation>(platform_, welcome_);
+  return *installation_;
+}
+
+void SetupApp::Start() { welcome_.Load(); }
+
+void SetupApp::Welcome_Load() {
+  if (platform_.CommandTail() != kSilentTail) {
+    welcome_.Show();
+    return;
+  }
+  // Silent run: the installation window is loaded but never shown, and the
+  // run ends the program.
+  FrmInstllation& installation = Installation();
+  installation.Load();
+  installation.Form_Load();
+  installation.InstallNow();
+}
+
+void SetupApp::cmdNext_Click() {
+  Installation().Show();  // loads it first: it takes the welcome window's place
+  welcome_.Hide();
+}
+
+void SetupApp::Welcome_Unload(std::int16_t& cancel) {
+  if (ConfirmCancel(platform_) != kIdYes) cancel = 1;
+}
+
+}  // namespace tarnvel

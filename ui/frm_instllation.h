@@ -1,0 +1,75 @@
+// The installation window: the overwrite policy, the progress bar, the file
+// being copied and the failure line. It also owns the install run's state
+// and methods.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/platform.h"
+#include "ui/toolkit.h"
+
+namespace tarnvel {
+
+class FrmWelcome;
+
+class FrmInstllation : public ui::Form {
+ public:
+  FrmInstllation(Platform& platform, FrmWelcome& welcome);
+
+  // Declared as the window's controls table; stacking order is set beside it.
+  ui::Frame Frame1;
+  ui::OptionButton OptOverWrite;
+  ui::OptionButton OptAsk;
+  ui::Button cmdInstall;
+  ui::Button cmdCanel;
+  ui::ListBox lstInsFiles;  // the component manifest; never shown
+  ui::Label lblBanner;
+  ui::Label lblFileName;
+  ui::Label lblErr;
+  ui::Picture Image1;
+  ui::Shape Shape3;
+  ui::Shape Shape1[1];
+  ui::Shape Shape2;
+  ui::Shape shpBack;
+  ui::Shape ShpBar;
+  ui::Shape ShpFrame;
+
+  // The install run's state.
+  std::string SysDirPath;
+  std::int16_t FileCount = 0;
+  std::int16_t ErrCount = 0;
+
+  // Load handler, also called directly by the silent start-up.
+  void Form_Load();
+  void SystemDir();
+  // Walks the manifest and ends the program; does not return.
+  [[noreturn]] void InstallNow();
+  bool SaveResToDisk(std::int16_t ResNum, const std::string& ResType,
+                     const std::string& DestFileName);
+  void PGVisible(ui::Shape& Bar, ui::Shape& Frame, ui::Shape& Back, std::int16_t Optn);
+  void Progress(ui::Shape& Bar, ui::Shape& Frame, ui::Shape& Back, std::int32_t& CurrVal,
+                std::int32_t& MaxVal);
+
+  void cmdInstall_Click();
+  // Cancel handler: asks, ends the program on Yes, returns on No.
+  void cmdCanel_Click();
+
+  // The window offers no close box; a close command that reaches it by other
+  // means is what a user expects of Cancel.
+  void OnCloseCommand() override { cmdCanel_Click(); }
+
+  bool RunActive() const { return runActive_; }
+
+ protected:
+  void OnLoad() override { Form_Load(); }
+
+ private:
+  void Register(const std::string& target);
+
+  Platform& platform_;
+  FrmWelcome& welcome_;
+  bool runActive_ = false;
+};
+
+}  // namespace tarnvel

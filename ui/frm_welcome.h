@@ -1,0 +1,47 @@
+// The welcome window: the program's first window and its start-up object.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "ui/toolkit.h"
+
+namespace tarnvel {
+
+class FrmWelcome : public ui::Form {
+ public:
+  FrmWelcome();
+
+  // Declared as the window's controls table; stacking order is set beside it.
+  ui::Button cmdNext;
+  ui::Button cmdCanel;
+  ui::Label lblDisp;
+  ui::Label Label1;
+  ui::Label Label2;
+  ui::Label Label3;
+  ui::Picture imgDisp[2];
+  ui::Shape Shape1[2];
+  ui::Shape Shape2;
+
+  // Handlers, connected by the window flow.
+  std::function<void()> onLoad;
+  // Raised before the window unloads; a non-zero cancel flag keeps it.
+  std::function<void(std::int16_t& cancel)> onUnload;
+
+  // Unloads the window unless its unload handler cancels.
+  void Unload();
+  bool Unloaded() const { return unloaded_; }
+
+  // The frame's close box unloads the window, asking first.
+  void OnCloseCommand() override { Unload(); }
+
+ protected:
+  void OnLoad() override {
+    if (onLoad) onLoad();
+  }
+
+ private:
+  bool unloaded_ = false;
+};
+
+}  // namespace tarnvel
