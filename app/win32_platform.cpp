@@ -9,10 +9,6 @@ namespace {
 
 std::exception_ptr heldFailure;
 
-void RethrowHeldFailure() {
-  if (heldFailure) std::rethrow_exception(std::exchange(heldFailure, nullptr));
-}
-
 std::string DirectoryPartOf(const std::string& path) {
   const auto separator = path.find_last_of("\\/");
   return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
@@ -45,6 +41,10 @@ void HoldHandlerFailure(std::exception_ptr failure) {
   if (!heldFailure) heldFailure = std::move(failure);
 }
 
+void RethrowHandlerFailure() {
+  if (heldFailure) std::rethrow_exception(std::exchange(heldFailure, nullptr));
+}
+
 bool Win32Platform::TemporaryFile::Discard() {
   bool clean = file_.Close();
   if (!path_.empty()) {
@@ -58,7 +58,7 @@ void Win32Platform::Dispatch(MSG& message) {
   if (filter_ && filter_(message)) return;
   ::TranslateMessage(&message);
   ::DispatchMessageA(&message);
-  RethrowHeldFailure();
+  RethrowHandlerFailure();
 }
 
 int Win32Platform::RunMessageLoop() {
@@ -76,7 +76,7 @@ std::string Win32Platform::CommandLine() { return ::GetCommandLineA(); }
 int Win32Platform::MessageBox(const std::string& prompt, const std::string& title, unsigned flags) {
   const int answer = ::MessageBoxA(::GetActiveWindow(), prompt.c_str(), title.c_str(), flags);
   // The box's own loop runs the windows' handlers, too.
-  RethrowHeldFailure();
+  RethrowHandlerFailure();
   if (answer == 0) throw UnexpectedError("MessageBox failed");
   return answer;
 }

@@ -24,8 +24,11 @@ constexpr const char* kTemporaryPrefix = "~tvl";
 // frames that called it. It catches everything and hands it here
 // (HoldHandlerFailure(std::current_exception())); the pump or message loop
 // that dispatched the message rethrows it once DispatchMessage has returned,
-// and so does MessageBox for handlers run by the box's own loop.
+// and so does MessageBox for handlers run by the box's own loop. Code that
+// calls into the system in other ways that run handlers (CreateWindowEx,
+// SendMessage) calls RethrowHandlerFailure after it.
 void HoldHandlerFailure(std::exception_ptr failure);
+void RethrowHandlerFailure();
 
 class Win32Platform : public Platform {
  public:
