@@ -1,3 +1,8 @@
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+#include "app/win32_startup.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  tarnvel::HardenProcess();  // before anything can load a DLL
+  return 0;
+}

@@ -8,6 +8,12 @@
 #include <stdexcept>
 #include <string>
 
+// <windows.h>, when included first, would rename Platform::MessageBox to
+// MessageBoxA. Code that includes it after this file calls ::MessageBoxA.
+#ifdef MessageBox
+#undef MessageBox
+#endif
+
 namespace tarnvel {
 
 // Message-box flags and answers, with their Windows values.

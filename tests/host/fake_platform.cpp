@@ -92,8 +92,9 @@ bool FakePlatform::WriteOutput(const std::uint8_t* data, std::size_t size) {
 bool FakePlatform::CloseOutput() {
   if (!openOutput) return false;
   events.push_back("close " + *openOutput);
-  openOutput.reset();
-  return true;
+  const bool closed = failCloseFor.count(*openOutput) == 0;
+  openOutput.reset();  // released either way
+  return closed;
 }
 
 bool FakePlatform::LoadPayload(const std::string& typeName, int id, PayloadView& payload) {

@@ -54,6 +54,7 @@ class FakePlatform : public Platform {
   std::map<std::string, File> files;                          // by full path, compared exactly
   std::map<std::string, std::vector<std::uint8_t>> payloads;  // by type name
   std::set<std::string> failWriteFor;                         // paths whose write fails (disk full)
+  std::set<std::string> failCloseFor;                         // paths whose close fails
   bool failProcessStart = false;
 
   // ---- Observations

@@ -1,0 +1,104 @@
+// The platform services on Windows, through the ANSI ("A") calls.
+#pragma once
+
+#include <windows.h>
+// <windows.h> maps MessageBox to MessageBoxA; here it is Platform::MessageBox.
+#undef MessageBox
+
+#include <exception>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/platform.h"
+#include "app/win32_handles.h"
+
+namespace tarnvel {
+
+// The name of a temporary output file begins with this, then the process id
+// in hexadecimal and "_": "~tvl1a2b_3.tmp". It lives beside its destination
+// only from OpenOutput until the replace or CloseOutput.
+constexpr const char* kTemporaryPrefix = "~tvl";
+
+// A window procedure cannot let an exception unwind through the system's
+// frames that called it. It catches everything and hands it here
+// (HoldHandlerFailure(std::current_exception())); the pump or message loop
+// that dispatched the message rethrows it once DispatchMessage has returned,
+// and so does MessageBox for handlers run by the box's own loop. Code that
+// calls into the system in other ways that run handlers (CreateWindowEx,
+// SendMessage) calls RethrowHandlerFailure after it.
+void HoldHandlerFailure(std::exception_ptr failure);
+void RethrowHandlerFailure();
+
+class Win32Platform : public Platform {
+ public:
+  // Sees every message before it is translated and dispatched, in the pumps
+  // and in RunMessageLoop; returns true when it has handled the message
+  // itself (IsDialogMessage for a window's keyboard navigation, say), which
+  // is then not dispatched. Thread messages (no window) reach it too.
+  using MessageFilter = std::function<bool(MSG& message)>;
+  void SetMessageFilter(MessageFilter filter) { filter_ = std::move(filter); }
+
+  // The program's main loop: waits for and handles messages until WM_QUIT,
+  // whose exit code it returns. The program normally ends inside it, through
+  // EndProgram, and never sees WM_QUIT.
+  int RunMessageLoop();
+
+  std::string CommandLine() override;
+  // Modal to the thread's active window, when there is one.
+  int MessageBox(const std::string& prompt, const std::string& title, unsigned flags) override;
+  [[noreturn]] void EndProgram(int exitCode) override;
+  void PumpEvents() override;
+  unsigned GetSystemDirectoryA(char* buffer, unsigned size) override;
+  std::string FilePresence(const std::string& path) override;
+  bool ResetAttributes(const std::string& path) override;
+  // The destination holds either its previous bytes or exactly the payload
+  // at every moment: the bytes go to a temporary file in the destination's
+  // directory, which then replaces the destination in one step.
+  bool OpenOutput(const std::string& path) override;
+  bool WriteOutput(const std::uint8_t* data, std::size_t size) override;
+  bool CloseOutput() override;
+  // Points into the executable's mapped image: no copy is made.
+  bool LoadPayload(const std::string& typeName, int id, PayloadView& payload) override;
+  // The image is taken as given, never searched for. An empty working
+  // directory means this process's own.
+  bool StartProcess(const std::string& imagePath, const std::string& commandLine,
+                    const std::string& workingDirectory) override;
+
+ private:
+  // A temporary file that is removed when dropped, unless it has been moved
+  // into place.
+  class TemporaryFile {
+   public:
+    TemporaryFile(std::string path, UniqueHandle file)
+        : path_(std::move(path)), file_(std::move(file)) {}
+    ~TemporaryFile() { Discard(); }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+    UniqueHandle& File() { return file_; }
+    void MovedIntoPlace() { path_.clear(); }
+    // Closes and deletes it; true when nothing is left behind.
+    bool Discard();
+
+   private:
+    std::string path_;  // empty once it is no longer ours
+    UniqueHandle file_;
+  };
+
+  struct Output {
+    Output(std::string destinationPath, std::string temporaryPath, UniqueHandle file)
+        : destination(std::move(destinationPath)),
+          temporary(std::move(temporaryPath), std::move(file)) {}
+    std::string destination;
+    TemporaryFile temporary;
+  };
+
+  void Dispatch(MSG& message);
+
+  MessageFilter filter_;
+  std::optional<Output> output_;
+};
+
+}  // namespace tarnvel

@@ -1,0 +1,9 @@
+# Platform services and payload extraction against the real file system.
+tarnvel_add_win_test(platform_test platform_test.cpp platform_test.rc)
+
+# A DLL beside the test program, which a plain LoadLibrary finds there until
+# the process is hardened.
+add_library(tvltest_plant SHARED platform_test_plant.c)
+set_target_properties(tvltest_plant PROPERTIES PREFIX "")
+target_link_options(tvltest_plant PRIVATE -static-libgcc)
+add_dependencies(platform_test tvltest_plant)

@@ -1,0 +1,2 @@
+// Stands for a DLL planted beside the setup program.
+__declspec(dllexport) int TvlPlanted(void) { return 1; }

@@ -1,0 +1,58 @@
+// The window toolkit on Win32: each form becomes a top-level window whose
+// labels, shapes and pictures are painted on its background, and whose
+// buttons, frames and option buttons are child windows above them.
+//
+//   Win32Backend backend;          // before the first form loads
+//   SetBackend(&backend);
+//   ... in the message loop:
+//   if (!PreTranslate(msg)) { TranslateMessage; DispatchMessage; RethrowHandlerError(); }
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "ui/toolkit.h"
+#include "ui/win32_gdi.h"
+
+namespace tarnvel::ui {
+
+class Win32Backend : public Backend {
+ public:
+  // Lays out at the system DPI; makes the process DPI-aware first, so that
+  // twips become real pixels rather than scaled ones.
+  Win32Backend();
+  // Lays out at `dpi` whatever the screen's is.
+  explicit Win32Backend(int dpi);
+  ~Win32Backend() override;
+  Win32Backend(const Win32Backend&) = delete;
+  Win32Backend& operator=(const Win32Backend&) = delete;
+
+  std::unique_ptr<FormView> CreateView(Form& form) override;
+  Insets FrameInsets(const Form& form) override;
+  int Dpi() override { return dpi_; }
+
+  // The never-shown owner of forms without a task-bar button.
+  HWND HiddenOwner();
+
+ private:
+  int dpi_;
+  win32::UniqueWindow hiddenOwner_;
+};
+
+// Gives keyboard messages for a form to the dialog manager (Tab, arrows,
+// Space). True when the message was handled and must not be dispatched.
+bool PreTranslate(MSG& msg);
+
+// An exception from a handler (a click, the close command) cannot unwind
+// through Windows' own frames between DispatchMessage and the window
+// procedure: the procedure keeps it, and this throws it again. Call it right
+// after DispatchMessage; PreTranslate calls it itself.
+void RethrowHandlerError();
+
+// The window of a loaded form, and the child window of a control (null for
+// painted controls and the list, which have none).
+HWND FormWindow(const Form& form);
+HWND ControlWindow(const Control& control);
+
+}  // namespace tarnvel::ui
