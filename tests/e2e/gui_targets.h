@@ -47,6 +47,7 @@ class LockedFile {
  public:
   explicit LockedFile(const std::string& path);
   bool Locked() const { return handle_.Valid(); }
+  void Unlock() { handle_.Reset(); }
 
  private:
   UniqueHandle handle_;

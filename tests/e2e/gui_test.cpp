@@ -43,6 +43,9 @@ constexpr Box kFileNameLine{80, 176, 321, 25};
 constexpr Box kFailureLine{8, 312, 185, 17};
 constexpr Box kFrame1{104, 128, 273, 97};
 constexpr FontSpec kFailureLineFont{"MS Sans Serif", 8.25, FW_BOLD};
+// The windows' default font, which the file-name line uses: the classic
+// dialog font.
+constexpr FontSpec kDefaultFont{"MS Sans Serif", 8, FW_NORMAL};
 constexpr int kFullScaleTwips = 4815;
 constexpr int kTwipsPerPixel = 15;
 
@@ -88,11 +91,6 @@ int MeasuredBarPixels(const Image& client) {
   int x = kBar.x;
   while (x < kBar.x + kBar.width && client.At(x, y) != kWhite) ++x;
   return x - kBar.x;
-}
-
-// Pixels in `area` that differ from `background`: painted text.
-int InkPixels(const Image& client, const Box& area, Rgb background) {
-  return area.width * area.height - client.Count(area, background);
 }
 
 // How far the text shown in `area` is from `text` drawn here in `font`:
@@ -326,18 +324,44 @@ void ExpectInstallationBeforeInstall(const SetupProcess& process, HWND installat
     EXPECT_EQ(image.Count(strip, face), strip.width * strip.height)
         << "background only in " << testing::PrintToString(strip);
   }
-  EXPECT_EQ(image.Count(kBar, kWhite), 0) << "the bar's white background is hidden";
   EXPECT_EQ(image.Count(kBar, kBarGreen), 0) << "the bar is hidden";
   EXPECT_EQ(image.Count(kFailureLine, kRed), 0) << "the failure line is empty";
 }
 
-// The run's state while a message box holds it: policy frame gone, the bar
-// at the width for `doneEntries`, the file-name line written.
-void ExpectRunningWindow(HWND installation, HWND box, int doneEntries) {
+Image Uniform(int width, int height, Rgb colour) {
+  Image image(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) image.Set(x, y, colour);
+  }
+  return image;
+}
+
+// The file-name line names manifest entry `entry`, and not its neighbours.
+void ExpectFileNameLine(const Image& client, int entry) {
+  const Image background =
+      Uniform(client.Width(), client.Height(), SystemColour(COLOR_BTNFACE));  // opaque label
+  const auto mismatch = [&](int k) {
+    return TextMismatch(client, background, kFileNameLine,
+                        std::string("Copying ") + kManifest[k - 1].name, kDefaultFont);
+  };
+  const int shown = mismatch(entry);
+  EXPECT_LE(shown, 2) << "the file-name line reads \"Copying " << kManifest[entry - 1].name << "\"";
+  for (const int other : {entry - 1, entry + 1}) {
+    if (other >= 1 && other <= static_cast<int>(kManifest.size())) {
+      EXPECT_LT(shown, mismatch(other)) << "closer to the name of entry " << other;
+    }
+  }
+}
+
+// The run's state while the question for manifest entry `entry` holds it:
+// policy frame gone, the bar at the width for the entries before it, the
+// file-name line naming it.
+void ExpectRunningWindow(HWND installation, HWND box, int entry) {
   EXPECT_FALSE(IsWindowVisible(FindChild(installation, "Button", kFrameText).hwnd))
       << "the frame is hidden during the run";
   EXPECT_EQ(VisibleLists(installation), 0);
   const Image image = CaptureClientBeside(installation, box);
+  const int doneEntries = entry - 1;
   EXPECT_NEAR(MeasuredBarPixels(image), ExpectedBarPixels(doneEntries), 1.0)
       << doneEntries << " of " << kManifest.size() << " entries done";
   EXPECT_EQ(image.At(kBar.x + kBar.width - 5, kBar.y + kBar.height / 2), kWhite)
@@ -345,8 +369,7 @@ void ExpectRunningWindow(HWND installation, HWND box, int doneEntries) {
   if (ExpectedBarPixels(doneEntries) >= 3) {
     EXPECT_GT(image.Count(kBar, kBarGreen), 0) << "green fill";
   }
-  EXPECT_GT(InkPixels(image, kFileNameLine, SystemColour(COLOR_BTNFACE)), 20)
-      << "the file-name line shows text";
+  ExpectFileNameLine(image, entry);
 }
 
 // Walks from the welcome window through Next into the installation window;
@@ -423,7 +446,7 @@ TEST(GuiFlow, WelcomeNextAndAskModeRunAsksPerPresentTargetAndFinishes) {
     EXPECT_EQ(box.text, ReplacePrompt(q.target.Name()));
     EXPECT_EQ(ButtonTexts(box), (std::vector<std::string>{"Yes", "No", "Cancel"}));
     EXPECT_EQ(box.defaultId, IDYES);
-    ExpectRunningWindow(installation, box.hwnd, ManifestPosition(q.target.Name()) - 1);
+    ExpectRunningWindow(installation, box.hwnd, ManifestPosition(q.target.Name()));
     AnswerAndWait(box, q.answer);
   }
 
@@ -560,6 +583,7 @@ TEST(GuiFlow, LockedTargetShowsRedFailureLineAndEndsWithFailureCode) {
     AnswerAndWait(unexpected, unexpected.defaultId != 0 ? unexpected.defaultId : IDOK);
   }
   EXPECT_EQ(ExitCodeOf(process), kExitFailures);
+  lock.Unlock();
   EXPECT_TRUE(locked.Unchanged());
   EXPECT_FALSE(next.Unchanged());
 }
