@@ -1,8 +1,30 @@
 #include <windows.h>
 
+#include <exception>
+
+#include "app/setup_app.h"
+#include "app/win32_platform.h"
 #include "app/win32_startup.h"
+#include "ui/win32_toolkit.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   tarnvel::HardenProcess();  // before anything can load a DLL
-  return 0;
+
+  tarnvel::Win32Platform platform;
+  try {
+    tarnvel::ui::Win32Backend backend;
+    tarnvel::ui::SetBackend(&backend);
+    platform.SetMessageFilter(&tarnvel::ui::PreTranslate);
+
+    // The program ends through EndProgram: a confirmed Cancel or the end of
+    // the install run.
+    tarnvel::SetupApp app(platform);
+    app.Start();
+    platform.RunMessageLoop();
+  } catch (const std::exception& failure) {
+    platform.ReportUnexpectedError(failure.what());
+  } catch (...) {
+    platform.ReportUnexpectedError("unknown failure");
+  }
+  return tarnvel::kExitUnexpectedError;
 }
