@@ -16,8 +16,13 @@ mark_key='HKCU\Software\Tarnvel\StandIn\Registered'
 bash scripts/bootstrap.sh
 cmake --preset win32 >/dev/null
 cmake --build --preset win32
-standins=$(sed -n 's/^TARNVEL_STANDIN_DIR:[A-Z]*=//p' build/win32/CMakeCache.txt)
-standins=${standins:-build/win32/payload/files}
+# What setup.exe carries: the stand-ins, unless a packager bound other files.
+payload=$(sed -n 's/^SETUP_PAYLOAD_DIR:PATH=//p' build/win32/CMakeCache.txt)
+case "$payload" in
+  "") payload=build/win32/payload/files ;;
+  /*) ;;
+  *) payload=build/win32/$payload ;;
+esac
 
 # A prefix and a display of our own, whatever the environment points at.
 unset WINEPREFIX TARNVEL_WINE_SESSION TARNVEL_SYSDIR_UNIX DISPLAY
@@ -41,7 +46,7 @@ seconds=$((($(date +%s%N) - start) / 1000000000))
 
 replaced=()
 for name in "${seeded[@]}"; do
-  cmp -s "$sysdir/$name" "$standins/$name" && replaced+=("$name")
+  cmp -s "$sysdir/$name" "$payload/$name" && replaced+=("$name")
 done
 
 # The registrations run beside the setup and outlive it: wait for the marks
@@ -68,11 +73,13 @@ echo "Tarnvel setup, silent run under Wine"
 printf '  %-14s %9s -> %-9s %s\n' component "old size" "new size" "same as payload"
 for name in "${seeded[@]}"; do
   same=no
-  cmp -s "$sysdir/$name" "$standins/$name" && same=yes
+  cmp -s "$sysdir/$name" "$payload/$name" && same=yes
   [ "$same" = yes ] || ok=0
   printf '  %-14s %9d -> %-9d %s\n' "$name" "$old_size" "$(stat -c %s "$sysdir/$name")" "$same"
 done
-echo "  registered:    $(echo $have) (marks complete ${waited} s after the run)"
+list="none "
+[ -n "$have" ] && list=$(tr '\n' ' ' <<<"$have")
+echo "  registered:    ${list}(waited ${waited} s for the marks after the run)"
 for name in "${seeded[@]}"; do
   grep -qixF "$name" <<<"$have" || ok=0
 done

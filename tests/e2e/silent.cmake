@@ -23,8 +23,8 @@ target_compile_definitions(e2e_silent_install PRIVATE
 add_dependencies(e2e_silent_install setup e2e_planted_regsvr32)
 
 # One Wine launch for all cases: two setup runs and their registrations take
-# several minutes under emulation. Tests that write component names into the
-# system directory take the same lock.
+# several minutes under emulation. It reads the whole system directory, so
+# tests that write files there take the same lock.
 add_test(NAME e2e_silent_install COMMAND e2e_silent_install --gtest_color=no)
 set_tests_properties(e2e_silent_install PROPERTIES
   TIMEOUT 2400

@@ -4,7 +4,7 @@
 // runs (one with a target locked, one with nothing locked) happen once, before
 // the tests, and every test reads their record.
 #include <windows.h>
-// after windows.h
+// The rest need <windows.h> first.
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
 
@@ -192,27 +192,6 @@ void DeleteMarks() {
   }
   const UniqueKey key(opened);
   for (const Component& component : kManifest) RegDeleteValueA(key.get(), component.name);
-}
-
-// Removes the stand-ins' key and its parents once nothing is left in them.
-void DeleteEmptyMarkKeys() {
-  for (const char* path : {kMarkKey, "Software\\Tarnvel\\StandIn", "Software\\Tarnvel"}) {
-    HKEY opened = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
-      continue;
-    }
-    DWORD subkeys = 0;
-    DWORD values = 0;
-    {
-      const UniqueKey key(opened);
-      if (RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
-                           &values, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-        return;
-      }
-    }
-    if (subkeys != 0 || values != 0) return;
-    RegDeleteKeyA(HKEY_CURRENT_USER, path);
-  }
 }
 
 int CountProcesses(const char* exeName) {
@@ -539,7 +518,6 @@ class Scenario {
       }
     }
     DeleteMarks();
-    DeleteEmptyMarkKeys();
     if (workDirMade_) {
       for (const char* file : {"setup.exe", "regsvr32.exe", kPlantedMarker}) {
         DeleteFileA((workDir_ + "\\" + file).c_str());
