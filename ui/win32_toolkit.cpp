@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/platform.h"
+#include "app/win32_platform.h"
 #include "ui/win32_paint.h"
 
 namespace tarnvel::ui {
@@ -22,7 +23,6 @@ constexpr int kFirstChildId = 100;
 class Win32FormView;
 std::vector<Win32FormView*> gViews;  // the live views, for PreTranslate
 WNDPROC gButtonProc = nullptr;       // the BUTTON class's own procedure
-std::exception_ptr gHandlerError;    // kept until RethrowHandlerError
 
 HINSTANCE Module() { return GetModuleHandleA(nullptr); }
 
@@ -529,7 +529,7 @@ LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   try {
     return view->HandleMessage(message, wParam, lParam);
   } catch (...) {
-    if (!gHandlerError) gHandlerError = std::current_exception();
+    HoldHandlerFailure(std::current_exception());
     return 0;
   }
 }
@@ -593,11 +593,7 @@ bool PreTranslate(MSG& msg) {
   return false;
 }
 
-void RethrowHandlerError() {
-  if (!gHandlerError) return;
-  std::exception_ptr error = std::exchange(gHandlerError, nullptr);
-  std::rethrow_exception(error);
-}
+void RethrowHandlerError() { RethrowHandlerFailure(); }
 
 HWND FormWindow(const Form& form) {
   const Win32FormView* view = ViewOf(form);

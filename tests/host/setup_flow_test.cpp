@@ -2,6 +2,8 @@
 // install run, against the scripted platform.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -86,6 +88,8 @@ struct TailCase {
   bool silent;
 };
 
+void PrintTo(const TailCase& c, std::ostream* os) { *os << '\'' << c.commandLine << '\''; }
+
 class RunModeTest : public SetupFlowTest, public ::testing::WithParamInterface<TailCase> {};
 
 TEST_P(RunModeTest, OnlyTheExactSilentTailRunsWithoutAWindow) {
@@ -115,6 +119,8 @@ struct FinishCase {
   const char* commandLine;
   bool finishMessage;
 };
+
+void PrintTo(const FinishCase& c, std::ostream* os) { *os << '\'' << c.commandLine << '\''; }
 
 class FinishMessageTest : public SetupFlowTest, public ::testing::WithParamInterface<FinishCase> {};
 
@@ -358,10 +364,14 @@ struct CloseCase {
   int answer;
 };
 
+void PrintTo(const CloseCase& c, std::ostream* os) {
+  *os << c.how << (c.answer == kIdYes ? " Yes" : " No");
+}
+
 class WelcomeCancelTest : public SetupFlowTest, public ::testing::WithParamInterface<CloseCase> {
  protected:
   void Abandon() {
-    if (std::string(GetParam().how) == "close box")
+    if (std::string(GetParam().how) == "CloseBox")
       app.Welcome().OnCloseCommand();
     else
       app.Welcome().cmdCanel.Click();
@@ -386,8 +396,8 @@ TEST_P(WelcomeCancelTest, AsksFirstThenEndsOnYesOrStaysOnNo) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, WelcomeCancelTest,
-                         ::testing::Values(CloseCase{"close box", kIdYes},
-                                           CloseCase{"close box", kIdNo},
+                         ::testing::Values(CloseCase{"CloseBox", kIdYes},
+                                           CloseCase{"CloseBox", kIdNo},
                                            CloseCase{"Cancel", kIdYes},
                                            CloseCase{"Cancel", kIdNo}));
 
