@@ -84,6 +84,11 @@ class Platform {
   virtual bool WriteOutput(const std::uint8_t* data, std::size_t size) = 0;
   virtual bool CloseOutput() = 0;
 
+  // Removes the temporary output files that killed runs left in `directory`.
+  // Only names of the program's own pattern are touched; one still held open
+  // by a live run stays. Shows nothing and never fails the run.
+  virtual void SweepTemporaryFiles(const std::string& directory) = 0;
+
   // The executable's own resource of that type name (compared without regard
   // to case) and id. Fails when there is none.
   virtual bool LoadPayload(const std::string& typeName, int id, PayloadView& payload) = 0;

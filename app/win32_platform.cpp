@@ -166,6 +166,20 @@ bool Win32Platform::CloseOutput() {
   return clean;
 }
 
+void Win32Platform::SweepTemporaryFiles(const std::string& directory) {
+  // A live run keeps its temporary file open without delete sharing, so
+  // DeleteFile fails on it and it stays.
+  const std::string pattern = directory + "\\" + kTemporaryPrefix + "*.tmp";
+  WIN32_FIND_DATAA found;
+  const HANDLE search = ::FindFirstFileA(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+      ::DeleteFileA((directory + "\\" + found.cFileName).c_str());
+  } while (::FindNextFileA(search, &found));
+  ::FindClose(search);
+}
+
 bool Win32Platform::LoadPayload(const std::string& typeName, int id, PayloadView& payload) {
   // FindResource upper-cases a type name itself, as the resource compiler
   // does with the names it stores.

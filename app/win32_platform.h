@@ -58,6 +58,7 @@ class Win32Platform : public Platform {
   bool OpenOutput(const std::string& path) override;
   bool WriteOutput(const std::uint8_t* data, std::size_t size) override;
   bool CloseOutput() override;
+  void SweepTemporaryFiles(const std::string& directory) override;
   // Points into the executable's mapped image: no copy is made.
   bool LoadPayload(const std::string& typeName, int id, PayloadView& payload) override;
   // The image is taken as given, never searched for. An empty working

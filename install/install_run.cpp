@@ -33,6 +33,8 @@ void FrmInstllation::Register(const std::string& target) {
 
 void FrmInstllation::InstallNow() {
   runActive_ = true;
+  // Leftovers of killed runs go before the first component is looked at.
+  if (!SysDirPath.empty()) platform_.SweepTemporaryFiles(SysDirPath);
   for (std::int16_t k = 1; k <= FileCount; ++k) {
     platform_.PumpEvents();
     const std::string name = lstInsFiles.List(k - 1);

@@ -81,6 +81,9 @@ class FakePlatform : public Platform {
   bool OpenOutput(const std::string& path) override;
   bool WriteOutput(const std::uint8_t* data, std::size_t size) override;
   bool CloseOutput() override;
+  void SweepTemporaryFiles(const std::string& directory) override {
+    events.push_back("sweep " + directory);
+  }
   bool LoadPayload(const std::string& typeName, int id, PayloadView& payload) override;
   bool StartProcess(const std::string& image, const std::string& commandLine,
                     const std::string& workingDirectory) override;
