@@ -90,7 +90,8 @@ class Platform {
   virtual void SweepTemporaryFiles(const std::string& directory) = 0;
 
   // The executable's own resource of that type name (compared without regard
-  // to case) and id. Fails when there is none.
+  // to case) and id. Fails when there is none or when its bytes do not match
+  // their build-time checksum.
   virtual bool LoadPayload(const std::string& typeName, int id, PayloadView& payload) = 0;
 
   // Starts `imagePath` with `commandLine`, its window hidden, in

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "install/payload_checksum.h"
+
 namespace tarnvel {
 
 namespace {
@@ -31,6 +33,18 @@ std::optional<std::pair<std::string, UniqueHandle>> CreateTemporaryBeside(
     if (GetLastError() != ERROR_FILE_EXISTS) return std::nullopt;
   }
   return std::nullopt;
+}
+
+// A resource of this executable, viewed in its mapped image.
+bool FindOwnResource(LPCSTR type, LPCSTR name, PayloadView& view) {
+  const HRSRC found = ::FindResourceA(nullptr, name, type);
+  if (found == nullptr) return false;
+  const HGLOBAL loaded = ::LoadResource(nullptr, found);
+  const void* data = loaded != nullptr ? ::LockResource(loaded) : nullptr;
+  if (data == nullptr) return false;
+  view.data = static_cast<const std::uint8_t*>(data);
+  view.size = ::SizeofResource(nullptr, found);
+  return true;
 }
 
 }  // namespace
@@ -181,15 +195,18 @@ void Win32Platform::SweepTemporaryFiles(const std::string& directory) {
 }
 
 bool Win32Platform::LoadPayload(const std::string& typeName, int id, PayloadView& payload) {
+  PayloadView found;
+  PayloadView checksums;
   // FindResource upper-cases a type name itself, as the resource compiler
   // does with the names it stores.
-  const HRSRC found = ::FindResourceA(nullptr, MAKEINTRESOURCEA(id), typeName.c_str());
-  if (found == nullptr) return false;
-  const HGLOBAL loaded = ::LoadResource(nullptr, found);
-  const void* data = loaded != nullptr ? ::LockResource(loaded) : nullptr;
-  if (data == nullptr) return false;
-  payload.data = static_cast<const std::uint8_t*>(data);
-  payload.size = ::SizeofResource(nullptr, found);
+  if (!FindOwnResource(typeName.c_str(), MAKEINTRESOURCEA(id), found) ||
+      !FindOwnResource(RT_RCDATA, kPayloadChecksumsName, checksums))
+    return false;
+  // A damaged download must not reach the system directory: the bytes are
+  // checked before the caller touches the destination.
+  if (!MatchesChecksum(checksums.data, checksums.size, typeName, id, found.data, found.size))
+    return false;
+  payload = found;
   return true;
 }
 

@@ -59,7 +59,8 @@ class Win32Platform : public Platform {
   bool WriteOutput(const std::uint8_t* data, std::size_t size) override;
   bool CloseOutput() override;
   void SweepTemporaryFiles(const std::string& directory) override;
-  // Points into the executable's mapped image: no copy is made.
+  // Points into the executable's mapped image: no copy is made. The checksum
+  // table is the RT_RCDATA resource kPayloadChecksumsName.
   bool LoadPayload(const std::string& typeName, int id, PayloadView& payload) override;
   // The image is taken as given, never searched for. An empty working
   // directory means this process's own.
