@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Times the payload check of setup.exe under Wine: the whole store (all 28
+# payloads) loaded with its CRC-32 check, round after round.
+# Usage: bash scripts/bench-payload-check.sh [rounds]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/bootstrap.sh
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 --target bench_payload_check
+
+. tests/wine/wine-env.sh
+trap tarnvel_wine_session_stop EXIT
+tarnvel_wine_session_start
+/usr/lib/wine/wine build/win32/payload/bench_payload_check.exe "${1:-10}"
