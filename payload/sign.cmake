@@ -58,7 +58,8 @@ if("$ENV{SETUP_SIGN_PASSWORD}" STREQUAL "")
     ERROR_VARIABLE output)
 else()
   # The password goes through a pipe: printf is built into the shell, so it
-  # never appears in a process's arguments.
+  # never appears in a process's arguments. /dev/stdin rather than "-", which
+  # osslsigncode understands only from 2.9 on (Debian 12 has 2.5).
   execute_process(
     COMMAND sh -c "printf '%s' \"$SETUP_SIGN_PASSWORD\""
     COMMAND "${OSSLSIGNCODE}" sign ${options} -readpass /dev/stdin -in "${SETUP_EXE}" -out "${signed}"
