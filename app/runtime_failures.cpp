@@ -2,12 +2,13 @@
 // unexpected failure does: one report (none in a silent run), exit code 3.
 //
 // The program is built without exceptions, but the runtime's prebuilt parts
-// (operator new, the string members) end their failures in a throw and
-// carry catch blocks. Taking over the throw helpers and the allocation
-// functions, and building std::string here, keeps those throws, and the
-// unwinding machinery behind them, out of setup.exe. Linked into setup.exe
-// only; the tests keep the runtime's own behaviour. GCC's libstdc++ only.
-#include <bits/functexcept.h>  // libstdc++'s throw helpers, replaced below
+// (operator new, the string members) raise exceptions on failure and have
+// handlers for them. Taking over the helpers that raise them and the
+// allocation functions, and building std::string here, keeps exceptions,
+// and the unwinding machinery behind them, out of setup.exe. Linked into
+// setup.exe only; the tests keep the runtime's own behaviour. GCC's
+// libstdc++ only.
+#include <bits/functexcept.h>  // libstdc++'s std::__throw_* helpers, replaced below
 
 #include <cstdlib>
 #include <new>
@@ -69,8 +70,8 @@ void __throw_bad_function_call() { tarnvel::FailUnexpectedly("bad function call"
 }  // namespace std
 
 // libstdc++ declares std::string's members extern and ships them prebuilt,
-// compiled with exceptions: they catch and rethrow, which would link the
-// personality routine and the unwinder. The same instantiation its
+// compiled with exception handlers, which would link the personality
+// routine and the unwinder. The same instantiation its
 // string-inst.cc makes, compiled here without exceptions, takes their place;
 // the link map (setup.map) shows no string-inst.o while it covers them all.
 template class std::basic_string<char>;
