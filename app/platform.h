@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
 // <windows.h>, when included first, would rename Platform::MessageBox to
@@ -32,13 +31,6 @@ constexpr int kExitSuccess = 0;          // run finished, nothing failed
 constexpr int kExitFailures = 1;         // run finished, some components failed
 constexpr int kExitCancelled = 2;        // the user confirmed Cancel
 constexpr int kExitUnexpectedError = 3;  // an unexpected error ended the program
-
-// Thrown by any step whose failure the program does not handle itself; the
-// top level turns it into the unexpected-error report and exit code 3.
-class UnexpectedError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 struct PayloadView {
   const std::uint8_t* data = nullptr;
@@ -100,8 +92,18 @@ class Platform {
                             const std::string& workingDirectory) = 0;
 
   // Ends the program after an unexpected error: one modal report in an
-  // interactive run, none in a silent one; exit code 3.
-  [[noreturn]] void ReportUnexpectedError(const std::string& what);
+  // interactive run, none in a silent one; exit code 3. A failure while the
+  // report is up ends the program at once, without a second box.
+  [[noreturn]] void ReportUnexpectedError(const char* what);
+
+ private:
+  bool reportingUnexpectedError_ = false;
 };
+
+// The unexpected-error end for code that holds no Platform (the window
+// toolkit, the runtime's failure hooks): ReportUnexpectedError of the
+// platform start-up named, or exit code 3 alone before there is one.
+[[noreturn]] void FailUnexpectedly(const char* what);
+void SetUnexpectedErrorPlatform(Platform* platform);
 
 }  // namespace tarnvel

@@ -9,8 +9,6 @@ namespace tarnvel {
 
 namespace {
 
-std::exception_ptr heldFailure;
-
 std::string DirectoryPartOf(const std::string& path) {
   const auto separator = path.find_last_of("\\/");
   return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
@@ -49,16 +47,6 @@ bool FindOwnResource(LPCSTR type, LPCSTR name, PayloadView& view) {
 
 }  // namespace
 
-void HoldHandlerFailure(std::exception_ptr failure) {
-  // A second failure before the first is rethrown is lost: the program ends
-  // on the first one anyway.
-  if (!heldFailure) heldFailure = std::move(failure);
-}
-
-void RethrowHandlerFailure() {
-  if (heldFailure) std::rethrow_exception(std::exchange(heldFailure, nullptr));
-}
-
 bool Win32Platform::TemporaryFile::Discard() {
   bool clean = file_.Close();
   if (!path_.empty()) {
@@ -72,7 +60,6 @@ void Win32Platform::Dispatch(MSG& message) {
   if (filter_ && filter_(message)) return;
   ::TranslateMessage(&message);
   ::DispatchMessageA(&message);
-  RethrowHandlerFailure();
 }
 
 int Win32Platform::RunMessageLoop() {
@@ -80,7 +67,7 @@ int Win32Platform::RunMessageLoop() {
   for (;;) {
     const BOOL got = ::GetMessageA(&message, nullptr, 0, 0);
     if (got == 0) return static_cast<int>(message.wParam);
-    if (got == -1) throw UnexpectedError("GetMessage failed");
+    if (got == -1) ReportUnexpectedError("GetMessage failed");
     Dispatch(message);
   }
 }
@@ -89,9 +76,7 @@ std::string Win32Platform::CommandLine() { return ::GetCommandLineA(); }
 
 int Win32Platform::MessageBox(const std::string& prompt, const std::string& title, unsigned flags) {
   const int answer = ::MessageBoxA(::GetActiveWindow(), prompt.c_str(), title.c_str(), flags);
-  // The box's own loop runs the windows' handlers, too.
-  RethrowHandlerFailure();
-  if (answer == 0) throw UnexpectedError("MessageBox failed");
+  if (answer == 0) ReportUnexpectedError("MessageBox failed");
   return answer;
 }
 

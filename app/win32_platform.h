@@ -5,7 +5,6 @@
 // <windows.h> maps MessageBox to MessageBoxA; here it is Platform::MessageBox.
 #undef MessageBox
 
-#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
@@ -19,16 +18,6 @@ namespace tarnvel {
 // in hexadecimal and "_": "~tvl1a2b_3.tmp". It lives beside its destination
 // only from OpenOutput until the replace or CloseOutput.
 constexpr const char* kTemporaryPrefix = "~tvl";
-
-// A window procedure cannot let an exception unwind through the system's
-// frames that called it. It catches everything and hands it here
-// (HoldHandlerFailure(std::current_exception())); the pump or message loop
-// that dispatched the message rethrows it once DispatchMessage has returned,
-// and so does MessageBox for handlers run by the box's own loop. Code that
-// calls into the system in other ways that run handlers (CreateWindowEx,
-// SendMessage) calls RethrowHandlerFailure after it.
-void HoldHandlerFailure(std::exception_ptr failure);
-void RethrowHandlerFailure();
 
 class Win32Platform : public Platform {
  public:

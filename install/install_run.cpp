@@ -27,7 +27,7 @@ void FrmInstllation::Register(const std::string& target) {
   const std::string image = SysDirPath + "\\regsvr32.exe";
   const std::string commandLine = "regsvr32.exe /s \"" + target + "\"";
   if (!platform_.StartProcess(image, commandLine, SysDirPath)) {
-    throw UnexpectedError("cannot start " + image);
+    platform_.ReportUnexpectedError(("cannot start " + image).c_str());
   }
 }
 

@@ -4,7 +4,7 @@ namespace tarnvel {
 
 namespace {
 
-// Closes the output this call opened when a pump's handler throws past it.
+// Closes the output this call opened on every way out.
 class OutputGuard {
  public:
   explicit OutputGuard(Platform& platform) : platform_(platform) {}

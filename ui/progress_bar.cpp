@@ -36,15 +36,6 @@ long double RoundHalfEven(long double value) {
   return std::fmod(below, 2.0L) == 0 ? below : below + 1;
 }
 
-// Runs one step; a failure abandons that step only.
-template <typename Step>
-void Attempt(Step step) {
-  try {
-    step();
-  } catch (...) {
-  }
-}
-
 }  // namespace
 
 std::optional<std::int16_t> BarWidth(std::int32_t currVal, std::int32_t maxVal, int fullWidth) {
@@ -68,22 +59,20 @@ void PGVisible(Shape& Bar, Shape& /*Frame*/, Shape& Back, std::int16_t Optn) {
   Bar.Refresh();
 }
 
+// The steps that can fail are checked, and a failing one is passed over:
+// a division by zero or a width outside 16 bits leaves the target at 0, and
+// a negative target is not applied. The three repaints always run.
 void Progress(Shape& Bar, Shape& Frame, Shape& Back, std::int32_t& CurrVal, std::int32_t& MaxVal) {
-  Attempt([&] {
-    if (CurrVal > MaxVal) CurrVal = MaxVal;
-  });
+  if (CurrVal > MaxVal) CurrVal = MaxVal;
   std::int16_t target = 0;
-  Attempt([&] {
-    if (const auto width = BarWidth(CurrVal, MaxVal, Frame.Width())) target = *width;
-  });
-  Attempt([&] {
-    if (static_cast<float>(target) == static_cast<float>(Bar.Width())) return;
-    if (target < 0) return;  // a shape's width cannot be negative
+  if (const auto width = BarWidth(CurrVal, MaxVal, Frame.Width())) target = *width;
+  // A shape's width cannot be negative.
+  if (static_cast<float>(target) != static_cast<float>(Bar.Width()) && target >= 0) {
     Bar.SetWidth(target);
-  });
-  Attempt([&] { Back.Refresh(); });
-  Attempt([&] { Bar.Refresh(); });
-  Attempt([&] { Frame.Refresh(); });
+  }
+  Back.Refresh();
+  Bar.Refresh();
+  Frame.Refresh();
 }
 
 }  // namespace tarnvel::ui

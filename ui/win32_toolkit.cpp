@@ -1,12 +1,10 @@
 #include "ui/win32_toolkit.h"
 
 #include <algorithm>
-#include <exception>
 #include <string>
 #include <vector>
 
 #include "app/platform.h"
-#include "app/win32_platform.h"
 #include "ui/win32_paint.h"
 
 namespace tarnvel::ui {
@@ -105,7 +103,7 @@ void RegisterClasses() {
   owner.hInstance = Module();
   owner.lpszClassName = kOwnerClass;
   if (!RegisterClassExA(&form) || !RegisterClassExA(&owner)) {
-    throw UnexpectedError("cannot register the window classes");
+    FailUnexpectedly("cannot register the window classes");
   }
   registered = true;
 }
@@ -176,7 +174,7 @@ Win32FormView::Win32FormView(Win32Backend& backend, Form& form)
   HWND window = CreateWindowExA(WindowExStyle(style), kFormClass, style.caption.c_str(),
                                 WindowStyle(style), outer.left, outer.top, outer.right - outer.left,
                                 outer.bottom - outer.top, owner, nullptr, Module(), this);
-  if (!window) throw UnexpectedError("cannot create the window \"" + style.caption + "\"");
+  if (!window) FailUnexpectedly(("cannot create the window \"" + style.caption + "\"").c_str());
   window_.Reset(window);
 
   if (style.iconId != 0) {
@@ -263,7 +261,7 @@ void Win32FormView::CreateChildren() {
         CreateWindowExA(0, kButtonClass, control->Caption().c_str(), style, r.left, r.top,
                         r.right - r.left, r.bottom - r.top, hwnd_,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Module(), nullptr);
-    if (!window) throw UnexpectedError("cannot create the control " + control->Name());
+    if (!window) FailUnexpectedly(("cannot create the control " + control->Name()).c_str());
     SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(painter_.FontFor(Font{})), FALSE);
     if (control->Kind() == ControlKind::Frame) {
       const auto original = reinterpret_cast<WNDPROC>(
@@ -526,12 +524,7 @@ LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   }
   auto* view = reinterpret_cast<Win32FormView*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (!view) return DefWindowProcA(window, message, wParam, lParam);
-  try {
-    return view->HandleMessage(message, wParam, lParam);
-  } catch (...) {
-    HoldHandlerFailure(std::current_exception());
-    return 0;
-  }
+  return view->HandleMessage(message, wParam, lParam);
 }
 
 const Win32FormView* ViewOf(const Form& form) {
@@ -576,7 +569,7 @@ HWND Win32Backend::HiddenOwner() {
     RegisterClasses();
     hiddenOwner_.Reset(CreateWindowExA(0, kOwnerClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                        Module(), nullptr));
-    if (!hiddenOwner_) throw UnexpectedError("cannot create the owner window");
+    if (!hiddenOwner_) FailUnexpectedly("cannot create the owner window");
   }
   return hiddenOwner_.Get();
 }
@@ -586,14 +579,10 @@ bool PreTranslate(MSG& msg) {
   HWND root = GetAncestor(msg.hwnd, GA_ROOT);
   for (const Win32FormView* view : gViews) {
     if (view->Window() != root) continue;
-    const bool handled = IsDialogMessageA(root, &msg) != FALSE;
-    RethrowHandlerError();
-    return handled;
+    return IsDialogMessageA(root, &msg) != FALSE;
   }
   return false;
 }
-
-void RethrowHandlerError() { RethrowHandlerFailure(); }
 
 HWND FormWindow(const Form& form) {
   const Win32FormView* view = ViewOf(form);

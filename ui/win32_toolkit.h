@@ -5,7 +5,7 @@
 //   Win32Backend backend;          // before the first form loads
 //   SetBackend(&backend);
 //   ... in the message loop:
-//   if (!PreTranslate(msg)) { TranslateMessage; DispatchMessage; RethrowHandlerError(); }
+//   if (!PreTranslate(msg)) { TranslateMessage; DispatchMessage; }
 #pragma once
 
 #include <windows.h>
@@ -43,12 +43,6 @@ class Win32Backend : public Backend {
 // Gives keyboard messages for a form to the dialog manager (Tab, arrows,
 // Space). True when the message was handled and must not be dispatched.
 bool PreTranslate(MSG& msg);
-
-// An exception from a handler (a click, the close command) cannot unwind
-// through Windows' own frames between DispatchMessage and the window
-// procedure: the procedure keeps it, and this throws it again. Call it right
-// after DispatchMessage; PreTranslate calls it itself.
-void RethrowHandlerError();
 
 // The window of a loaded form, and the child window of a control (null for
 // painted controls and the list, which have none).

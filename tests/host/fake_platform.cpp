@@ -17,7 +17,7 @@ int FakePlatform::MessageBox(const std::string& prompt, const std::string& title
   boxes.push_back({prompt, title, flags});
   events.push_back("box " + title);
   if ((flags & 0xF) == kMbOk) return kIdOk;
-  if (answers.empty()) throw UnexpectedError("unscripted message box: " + title);
+  if (answers.empty()) throw UnscriptedBox("unscripted message box: " + title);
   const int answer = answers.front();
   answers.pop_front();
   return answer;

@@ -10,6 +10,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,10 @@ class FakePlatform : public Platform {
   // Thrown by EndProgram; a test catches it to see how the program ended.
   struct ProgramEnded {
     int exitCode;
+  };
+  // Thrown by a box that asks a question the script has no answer for.
+  struct UnscriptedBox : std::runtime_error {
+    using std::runtime_error::runtime_error;
   };
 
   struct Box {

@@ -120,9 +120,10 @@ TEST_F(SaveResToDiskTest, FailureRaisedByAHandlerInAPumpClosesTheOutputOnItsWayO
   for (int pump : {0, 1}) {
     SCOPED_TRACE(pump);
     FakePlatform fresh = p;
-    fresh.pumpActions[pump] = [] { throw UnexpectedError("handler failed"); };
+    struct HandlerFailed {};
+    fresh.pumpActions[pump] = [] { throw HandlerFailed{}; };
     std::int16_t count = 0;
-    EXPECT_THROW(SaveResToDisk(fresh, count, 1, "Flash.ocx", kTarget), UnexpectedError);
+    EXPECT_THROW(SaveResToDisk(fresh, count, 1, "Flash.ocx", kTarget), HandlerFailed);
     EXPECT_FALSE(fresh.openOutput);
     EXPECT_EQ(fresh.events.back(), "close " + kTarget);
     EXPECT_EQ(count, 0);  // the program ends on it: not an extraction failure

@@ -350,14 +350,6 @@ class CountingWindow {
       ++self->count;
       return 0;
     }
-    if (message == WM_APP + 2) {
-      try {
-        throw UnexpectedError("handler failed");
-      } catch (...) {
-        HoldHandlerFailure(std::current_exception());
-      }
-      return 0;
-    }
     return ::DefWindowProcA(window, message, wParam, lParam);
   }
   HWND handle_;
@@ -379,13 +371,6 @@ TEST(PumpTest, HandlesEveryPendingMessageAfterTheFilterHadItsPick) {
   EXPECT_EQ(filtered, 1);
   MSG left;
   EXPECT_FALSE(::PeekMessageA(&left, nullptr, WM_APP, WM_APP + 1, PM_NOREMOVE));
-}
-
-TEST(PumpTest, HandlerFailureComesOutOfThePump) {
-  CountingWindow window;
-  Win32Platform platform;
-  ASSERT_TRUE(::PostMessageA(window.Handle(), WM_APP + 2, 0, 0));
-  EXPECT_THROW(platform.PumpEvents(), UnexpectedError);
 }
 
 TEST(PumpTest, QuitIsLeftForTheMainLoopWhichReturnsItsCode) {

@@ -29,7 +29,7 @@ void PaintCrest(Canvas& canvas, double cx, double cy, double r, bool detailed) {
     }
   }
   canvas.Fill(Circle(cx, cy, r), Linear(cx - r, cy - r, c.rimLight, cx + r, cy + r, c.rimDark));
-  // The bevel: the inner edge of the rim catches the light the other way.
+  // The bevel: the inner edge of the rim takes the light the other way.
   canvas.Fill(Circle(cx, cy, r * 0.90),
               Linear(cx - r, cy - r, c.rimDark, cx + r, cy + r, c.rimLight));
   canvas.Fill(Circle(cx, cy, r * 0.86), Solid(c.line));

@@ -1,0 +1,34 @@
+# Prints, after setup.exe is linked, what its program takes: the whole file
+# less the bound component files and the two bitmaps (as built), against the
+# budget, and the file's SHA-256, on one line.
+#
+#   cmake -DSETUP=<setup.exe> -DINPUTS=<list file> -P setup_size.cmake
+#
+# The list file sets PAYLOAD_FILES and PICTURES (payload/CMakeLists.txt
+# writes it when the build is configured).
+
+cmake_policy(VERSION 3.25)
+
+set(budget 131072)
+include("${INPUTS}")
+
+function(_tarnvel_total_size out)
+  set(total 0)
+  foreach(path IN LISTS ARGN)
+    file(SIZE "${path}" size)
+    math(EXPR total "${total} + ${size}")
+  endforeach()
+  set(${out} ${total} PARENT_SCOPE)
+endfunction()
+
+file(SIZE "${SETUP}" whole)
+_tarnvel_total_size(payload ${PAYLOAD_FILES})
+_tarnvel_total_size(pictures ${PICTURES})
+math(EXPR program "${whole} - ${payload} - ${pictures}")
+file(SHA256 "${SETUP}" sha256)
+
+set(line "setup.exe: program ${program} bytes (budget ${budget}) = ${whole} less payload ${payload} and bitmaps ${pictures}; SHA-256 ${sha256}")
+execute_process(COMMAND ${CMAKE_COMMAND} -E echo "${line}")
+if(program GREATER budget)
+  message(WARNING "setup.exe's program is ${program} bytes, over its budget of ${budget}")
+endif()
