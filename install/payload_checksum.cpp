@@ -1,19 +1,19 @@
 #include "install/payload_checksum.h"
 
-#include <memory>
-
 namespace tarnvel {
 
 namespace {
 
 // Slicing by 8: table k gives the CRC of a byte followed by k zero bytes, so
 // eight bytes fold in with eight independent lookups instead of eight
-// dependent ones. The 8 KiB of tables are made on first use, on the heap: the
-// executable need not carry them.
-using Crc32Slices = std::unique_ptr<std::uint32_t[][256]>;
+// dependent ones. The 8 KiB of tables are made on first use, on the heap, and
+// kept to the end: the executable need not carry them. One thread only, so
+// no guard.
+using Crc32Slices = std::uint32_t (*)[256];
+Crc32Slices crcSlices = nullptr;
 
 Crc32Slices MakeCrc32Slices() {
-  Crc32Slices t = std::make_unique<std::uint32_t[][256]>(8);
+  const Crc32Slices t = new std::uint32_t[8][256];
   for (std::uint32_t i = 0; i < 256; ++i) {
     std::uint32_t crc = i;
     for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) != 0 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
@@ -45,7 +45,8 @@ bool NameFieldIs(const std::uint8_t* field, const std::string& typeName) {
 }  // namespace
 
 std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
-  static const Crc32Slices t = MakeCrc32Slices();
+  if (crcSlices == nullptr) crcSlices = MakeCrc32Slices();
+  const Crc32Slices t = crcSlices;
   std::uint32_t crc = 0xFFFFFFFFu;
   for (; size >= 8; data += 8, size -= 8) {
     const std::uint32_t low = ReadLe32(data) ^ crc;
