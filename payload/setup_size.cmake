@@ -2,7 +2,7 @@
 # less the bound component files and the two bitmaps (as built), against the
 # budget, and the file's SHA-256, on one line.
 #
-#   cmake -DSETUP=<setup.exe> -DINPUTS=<list file> -P setup_size.cmake
+#   cmake -DSETUP=<setup.exe> -DINPUTS=<list file> [-DMAP=<link map>] -P setup_size.cmake
 #
 # The list file sets PAYLOAD_FILES and PICTURES (payload/CMakeLists.txt
 # writes it when the build is configured).
@@ -31,4 +31,13 @@ set(line "setup.exe: program ${program} bytes (budget ${budget}) = ${whole} less
 execute_process(COMMAND ${CMAKE_COMMAND} -E echo "${line}")
 if(program GREATER budget)
   message(WARNING "setup.exe's program is ${program} bytes, over its budget of ${budget}")
+endif()
+
+# The runtime's exception machinery must stay out: one guarded static or one
+# library call that throws brings back the unwinder and its tables.
+if(MAP)
+  file(STRINGS "${MAP}" unwinding REGEX "\\((eh_throw|eh_personality|unwind-dw2)\\.o\\)" LIMIT_COUNT 1)
+  if(unwinding)
+    message(FATAL_ERROR "setup.exe links the runtime's exception machinery: ${unwinding}")
+  endif()
 endif()
