@@ -131,6 +131,7 @@ class FakePlatform : public Platform {
   }
   bool StartProcess(const std::string& image, const std::string& commandLine,
                     const std::string&) override {
+    events.push_back("start");
     starts.push_back(image + "|" + commandLine);
     return true;
   }
