@@ -58,7 +58,6 @@ class FakePlatform : public Platform {
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%X", flags);
     boxes.push_back(title + "|" + prompt + "|" + hex);
-    events.push_back("box " + title);
     if ((flags & 0xF) == kMbOk) return kIdOk;
     if (answers.empty()) throw Unscripted{boxes.back()};
     const int answer = answers.front();
@@ -66,7 +65,6 @@ class FakePlatform : public Platform {
     return answer;
   }
   [[noreturn]] void EndProgram(int code) override {
-    events.push_back("end " + std::to_string(code));
     output.reset();
     throw Ended{code};
   }

