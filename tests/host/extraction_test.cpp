@@ -1,0 +1,89 @@
+// One extraction: its steps in order, each failure counted once with the
+// output closed, and a nested call that arrives through a pump.
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "install/save_res_to_disk.h"
+
+namespace tarnvel::test {
+namespace {
+
+const std::string kFlash = "C:\\WINDOWS\\system32\\Flash.ocx";
+const std::string kMscal = "C:\\WINDOWS\\system32\\MSCAL.OCX";
+
+// Both destinations present; Flash.ocx read-only, hidden and system.
+FakePlatform Prepared() {
+  FakePlatform p;
+  p.payloads = {{"FLASH.OCX", "MZ new flash"}, {"MSCAL.OCX", "MZ new mscal"}};
+  p.files[kFlash] = {"MZ old flash, longer than the payload", true, true, true};
+  p.files[kMscal] = {"MZ old mscal"};
+  return p;
+}
+
+// The platform calls of the extraction of Flash.ocx, without its path.
+std::string Steps(const std::vector<std::string>& events) {
+  std::string steps;
+  for (const std::string& e : events) {
+    steps += (steps.empty() ? "" : ",") + e.substr(0, e.find(" " + kFlash));
+  }
+  return steps;
+}
+
+TEST(SaveResToDisk, StepsRunInOrderAndAFailureStopsThemCountedOnceWithTheOutputClosed) {
+  struct Case {
+    const char* name;
+    std::function<void(FakePlatform&)> arrange;
+    bool result;
+    const char* steps;
+    const char* content;  // of the destination afterwards; null: absent
+    bool marksCleared;
+  };
+  const char* const all = "load Flash.ocx,attributes,open,pump,write,pump,close";
+  const Case cases[] = {
+      {"marked destination replaced", [](FakePlatform&) {}, true, all, "MZ new flash", true},
+      {"no payload", [](FakePlatform& p) { p.payloads.clear(); }, false, "load Flash.ocx",
+       "MZ old flash, longer than the payload", false},
+      {"no destination", [](FakePlatform& p) { p.files.clear(); }, false,
+       "load Flash.ocx,attributes", nullptr, false},
+      {"destination locked", [](FakePlatform& p) { p.files[kFlash].locked = true; }, false,
+       "load Flash.ocx,attributes,open", "MZ old flash, longer than the payload", true},
+      {"write fails", [](FakePlatform& p) { p.failWrite = {kFlash}; }, false,
+       "load Flash.ocx,attributes,open,pump,write,close", "MZ old flash, longer than the payload",
+       true},
+      {"close fails", [](FakePlatform& p) { p.failClose = {kFlash}; }, false, all, "MZ new flash",
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform p = Prepared();
+    c.arrange(p);
+    std::int16_t errCount = 0;
+    EXPECT_EQ(SaveResToDisk(p, errCount, 1, "Flash.ocx", kFlash), c.result);
+    EXPECT_EQ(errCount, c.result ? 0 : 1);
+    EXPECT_EQ(Steps(p.events), c.steps);
+    EXPECT_FALSE(p.output) << "output left open";
+    ASSERT_EQ(p.files.count(kFlash), c.content ? 1u : 0u);
+    if (!c.content) continue;
+    const FakePlatform::File& f = p.files[kFlash];
+    EXPECT_EQ(f.bytes, c.content);
+    EXPECT_EQ(f.readOnly || f.hidden || f.system, !c.marksCleared);
+  }
+}
+
+TEST(SaveResToDisk, NestedCallThroughAPumpFailsAtItsOpenAndLeavesTheOuterFileAlone) {
+  FakePlatform p = Prepared();
+  std::int16_t errCount = 0;
+  std::optional<bool> nested;
+  p.onPump = [&](int index) {
+    if (index == 0) nested = SaveResToDisk(p, errCount, 1, "MSCAL.OCX", kMscal);
+    EXPECT_EQ(p.output, kFlash);
+  };
+  EXPECT_TRUE(SaveResToDisk(p, errCount, 1, "Flash.ocx", kFlash));
+  EXPECT_EQ(nested, false);
+  EXPECT_EQ(errCount, 1);
+  EXPECT_EQ(p.files[kMscal].bytes, "MZ old mscal");
+  EXPECT_EQ(p.files[kFlash].bytes, "MZ new flash");
+}
+
+}  // namespace
+}  // namespace tarnvel::test

@@ -1,0 +1,232 @@
+// The whole program on the host: start-up, both windows' handlers and the
+// install run, against the scripted platform.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <sstream>
+
+#include "app/setup_app.h"
+#include "fake_platform.h"
+#include "install/manifest.h"
+
+namespace tarnvel::test {
+namespace {
+
+const std::string kSys = "C:\\WINDOWS\\system32";
+const std::string kSure = "Are you Sure?|Are you sure. You want to cancel setup?|0x34";
+const std::string kFinish = "Installation Finish|Installed sucessfully.|0x40";
+std::string Replace(const std::string& name) {
+  return "Confirm File Replace|The file\"" + name +
+         "\" already exist.\r\nDo you want to replace it?|0x33";
+}
+
+struct Program {
+  FakePlatform p;
+  CountingBackend backend;
+  SetupApp app{p};
+
+  // Runs `steps` and gives the exit code when they end the program.
+  template <typename Steps>
+  std::optional<int> Until(Steps steps) {
+    try {
+      steps();
+    } catch (const Ended& ended) {
+      return ended.code;
+    } catch (const Unscripted& u) {
+      ADD_FAILURE() << "unscripted box " << u.box;
+    }
+    return std::nullopt;
+  }
+};
+
+struct Scenario {
+  const char* name;
+  const char* commandLine;
+  // Targets in the system directory, "*" for all, each name with marks after
+  // a colon: r read-only, h hidden, s system, d directory, l locked.
+  const char* present;
+  const char* clicks;  // the user's, in order, until the program ends
+  std::vector<int> answers;
+  int cancelAtPump;  // Cancel clicked during this pump; -1 never
+  // Expected:
+  bool silent;
+  int registered;
+  std::vector<std::string> boxes;
+  std::vector<std::string> failureLine;  // each change, with the file line of the moment
+  int pumps;
+  int exitCode;
+};
+
+void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
+
+const char* const kInstall = "next install";
+// clang-format off
+const Scenario kScenarios[] = {
+    // name, command line, present, clicks, answers, Cancel at pump,
+    //   silent, registered, boxes, failure line, pumps, exit code
+    {"NothingPresentEndsACleanRunWithTheFinishMessage", "setup.exe", "", kInstall, {}, -1,
+     false, 0, {kFinish}, {}, 56, kExitSuccess},
+    {"OnlyVisibleFilesAreReplacedReadOnlyIncluded", "setup.exe",
+     "agentctl.dll COMCAT.DLL:r Flash.ocx:h MCI32.OCX:s MSCAL.OCX:d", kInstall, {}, -1,
+     false, 2, {kFinish}, {}, 60, kExitSuccess},
+    {"SilentTailReplacesWithoutAQuestionAndCountsAFailure", "setup.exe /s", "* MSCAL.OCX:l", "",
+     {}, -1,
+     true, 27, {}, {"Copying MSCAL.OCX / Unable to copy 1 files."}, 110, kExitFailures},
+    {"SeveralBlanksBeforeTheTailStillSilent", "setup.exe      /s", "", "", {}, -1,
+     true, 0, {}, {}, 56, kExitSuccess},
+    {"QuotedProgramNameWithABlankStillSilent", "\"C:\\My Setup\\setup.exe\"  /s", "", "", {}, -1,
+     true, 0, {}, {}, 56, kExitSuccess},
+    {"UpperCaseTailIsInteractiveWithoutFinishMessage", "setup.exe /S", "", kInstall, {}, -1,
+     false, 0, {}, {}, 56, kExitSuccess},
+    {"TrailingBlankAfterTheTailIsInteractiveWithoutFinishMessage", "setup.exe /s ", "", kInstall,
+     {}, -1,
+     false, 0, {}, {}, 56, kExitSuccess},
+    {"FailuresFromEntryFiveOnShowTheirCountAndSuppressTheFinish", "setup.exe",
+     "* COMCTL32.OCX:l MSCAL.OCX:l", kInstall, {}, -1,
+     false, 26, {}, {"Copying COMCTL32.OCX / Unable to copy 1 files.",
+                     "Copying MSCAL.OCX / Unable to copy 2 files."}, 108, kExitFailures},
+    {"AskModeWritesOnlyOnYesAndGoesOnAfterCancelThenNo", "setup.exe",
+     "COMCAT.DLL MSCAL.OCX MSINET.OCX", "next ask install", {kIdYes, kIdNo, kIdCancel, kIdNo}, -1,
+     false, 1, {Replace("COMCAT.DLL"), Replace("MSCAL.OCX"), Replace("MSINET.OCX"), kSure, kFinish},
+     {}, 59, kExitSuccess},
+    {"AskModeCancelConfirmedEndsTheRun", "setup.exe", "COMCAT.DLL MSCAL.OCX", "next ask install",
+     {kIdCancel, kIdYes}, -1,
+     false, 0, {Replace("COMCAT.DLL"), kSure}, {}, 5, kExitCancelled},
+    {"CancelDuringTheRunAnsweredNoGoesOn", "setup.exe", "*", kInstall, {kIdNo}, 8,
+     false, 28, {kSure, kFinish}, {}, 112, kExitSuccess},
+    {"CancelDuringTheRunAnsweredYesEndsItThere", "setup.exe", "*", kInstall, {kIdYes}, 8,
+     false, 2, {kSure}, {}, 9, kExitCancelled},
+    {"WelcomeCloseBoxConfirmedEnds", "setup.exe", "", "close", {kIdYes}, -1,
+     false, 0, {kSure}, {}, 0, kExitCancelled},
+    {"WelcomeCancelAnsweredNoStaysAndNextStillWorks", "setup.exe", "", "quit next install",
+     {kIdNo}, -1,
+     false, 0, {kSure, kFinish}, {}, 56, kExitSuccess},
+    {"InstallationCancelBeforeInstallAnsweredNoKeepsThePolicy", "setup.exe", "COMCAT.DLL",
+     "next ask cancel install", {kIdNo, kIdNo}, -1,
+     false, 0, {kSure, Replace("COMCAT.DLL"), kFinish}, {}, 56, kExitSuccess},
+};
+// clang-format on
+
+class InstallRun : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(InstallRun, Scenario) {
+  const Scenario& s = GetParam();
+  Program run;
+  FakePlatform& p = run.p;
+  p.commandLine = s.commandLine;
+  p.answers.assign(s.answers.begin(), s.answers.end());
+  for (const Component& c : kManifest) p.payloads[Upper(c.name)] = std::string("MZ new ") + c.name;
+  std::istringstream present(s.present);
+  for (std::string word; present >> word;) {
+    const std::size_t colon = std::min(word.find(':'), word.size());
+    const auto has = [&](char mark) { return word.find(mark, colon) != std::string::npos; };
+    for (const Component& c : kManifest) {
+      if (word.compare(0, colon, "*") != 0 && word.compare(0, colon, c.name) != 0) continue;
+      p.files[kSys + "\\" + c.name] = {
+          std::string("MZ old ") + c.name, has('r'), has('h'), has('s'), has('d'), has('l')};
+    }
+  }
+  const std::size_t fileCount = p.files.size();
+
+  std::vector<std::string> failureLine;
+  std::string shown;
+  p.onPump = [&](int index) {
+    FrmInstllation& w = run.app.Installation();
+    if (index == s.cancelAtPump) w.cmdCanel.Click();
+    if (w.lblErr.Caption() != shown)
+      failureLine.push_back(w.lblFileName.Caption() + " / " + (shown = w.lblErr.Caption()));
+  };
+  bool interactive = false;
+  const auto code = run.Until([&] {
+    run.app.Start();
+    interactive = true;
+    std::istringstream clicks(s.clicks);
+    for (std::string click; clicks >> click;) {
+      FrmWelcome& welcome = run.app.Welcome();
+      if (click == "close") welcome.OnCloseCommand();
+      if (click == "quit") welcome.cmdCanel.Click();
+      EXPECT_TRUE(welcome.Visible() || (click != "close" && click != "quit")) << "gone on No";
+      if (click == "next") welcome.cmdNext.Click();
+      if (click == "ask") run.app.Installation().OptAsk.Click();
+      if (click == "cancel") run.app.Installation().cmdCanel.Click();
+      if (click == "install") run.app.Installation().cmdInstall.Click();
+    }
+  });
+
+  EXPECT_EQ(code, s.exitCode);
+  EXPECT_EQ(!interactive, s.silent);
+  EXPECT_EQ(p.boxes, s.boxes);
+  EXPECT_EQ(failureLine, s.failureLine);
+  EXPECT_EQ(p.pumps, s.pumps);
+  EXPECT_EQ(p.files.size(), fileCount) << "a file was created";
+  // Exactly the files that now hold their payload are registered, each by the
+  // tool's full path and with the target quoted.
+  std::set<std::string> expectedStarts;
+  for (const auto& [path, file] : p.files) {
+    if (file.bytes.rfind("MZ new ", 0) == 0)
+      expectedStarts.insert(kSys + "\\regsvr32.exe|regsvr32.exe /s \"" + path + "\"");
+  }
+  EXPECT_EQ(std::set<std::string>(p.starts.begin(), p.starts.end()), expectedStarts);
+  EXPECT_EQ(p.starts.size(), std::size_t(s.registered));
+  // Leftovers of killed runs go before the first component is looked at.
+  const auto& e = p.events;
+  const auto sweep = std::find(e.begin(), e.end(), "sweep " + kSys);
+  EXPECT_EQ(sweep == e.end(), s.pumps == 0);
+  EXPECT_TRUE(std::none_of(
+      e.begin(), sweep, [](const std::string& event) { return event.rfind("presence ", 0) == 0; }));
+  // Registration follows the write's close; a write confirmed in the replace
+  // box gets one more pump between them.
+  const bool ask = std::string(s.clicks).find("ask") != std::string::npos;
+  for (std::size_t i = 2; i < e.size(); ++i) {
+    if (e[i] != "start") continue;
+    EXPECT_EQ(e[i - 2].substr(0, 5) + e[i - 1].substr(0, 5), ask ? "closepump" : "pumpclose");
+  }
+  if (s.exitCode != kExitCancelled) {
+    const FrmInstllation& w = run.app.Installation();
+    EXPECT_EQ(w.lblFileName.Caption() + " " + std::to_string(w.ShpBar.Width()),
+              "Copying wshom.ocx 4815");
+    EXPECT_EQ(w.Visible(), interactive);
+    // Install swapped the policy frame for the bar, without its outline.
+    EXPECT_EQ(!w.Frame1.Visible() && w.shpBack.Visible() && w.ShpBar.Visible(), interactive);
+    EXPECT_FALSE(w.ShpFrame.Visible());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Flow, InstallRun, ::testing::ValuesIn(kScenarios),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WindowFlow, SilentRunCreatesNoWindow) {
+  Program run;
+  run.p.commandLine = "setup.exe /s";
+  EXPECT_EQ(run.Until([&] { run.app.Start(); }), kExitSuccess);
+  EXPECT_EQ(run.backend.views, 0);
+}
+
+TEST(WindowFlow, NextShowsTheInstallationWindowInTheWelcomeWindowsPlaceAndOuterSize) {
+  Program run;
+  FrmWelcome& welcome = run.app.Welcome();
+  run.app.Start();
+  welcome.SetLeft(3000);  // the user moved it
+  welcome.cmdNext.Click();
+  const FrmInstllation& w = run.app.Installation();
+  EXPECT_TRUE(w.Visible() && !welcome.Visible());
+  EXPECT_EQ(std::vector<int>({w.Left(), w.Top(), w.Width(), w.Height()}),
+            std::vector<int>({3000, welcome.Top(), welcome.Width(), welcome.Height()}));
+  // Before Install: the policy shows, the bar and both lines do not.
+  EXPECT_TRUE(w.Frame1.Visible() && w.OptOverWrite.Value());
+  EXPECT_FALSE(w.shpBack.Visible() || w.ShpBar.Visible() || w.ShpFrame.Visible());
+  EXPECT_EQ(w.lblFileName.Caption() + w.lblErr.Caption(), "");
+}
+
+TEST(WindowFlow, UnexpectedErrorEndsWithCodeThreeReportedOnlyInAnInteractiveRun) {
+  for (const char* tail : {"", " /s"}) {
+    Program run;
+    run.p.commandLine = std::string("setup.exe") + tail;
+    EXPECT_EQ(run.Until([&] { run.p.ReportUnexpectedError("disk on fire"); }), 3);
+    EXPECT_EQ(run.p.boxes.size(), *tail ? 0u : 1u) << tail;
+  }
+}
+
+}  // namespace
+}  // namespace tarnvel::test
