@@ -68,10 +68,11 @@ class Platform {
   virtual bool ResetAttributes(const std::string& path) = 0;
 
   // File output, one file at a time. Open checks that the destination can be
-  // written and prepares a temporary file beside it; Write puts the bytes
-  // there, flushes them and atomically replaces the destination with them;
-  // Close releases what Open took. Each returns false on failure; Open fails
-  // while another output is open.
+  // written and replaced and prepares a temporary file beside it with the
+  // destination's security; Write puts the bytes there, flushes them and
+  // atomically replaces the destination with them; Close releases what Open
+  // took. Each returns false on failure; Open fails while another output is
+  // open.
   virtual bool OpenOutput(const std::string& path) = 0;
   virtual bool WriteOutput(const std::uint8_t* data, std::size_t size) = 0;
   virtual bool CloseOutput() = 0;

@@ -44,4 +44,21 @@ class UniqueHandle {
   HANDLE handle_ = nullptr;
 };
 
+// A FindFirstFile search, closed with FindClose.
+class UniqueFind {
+ public:
+  explicit UniqueFind(HANDLE search) : search_(search) {}
+  ~UniqueFind() {
+    if (*this) ::FindClose(search_);
+  }
+  UniqueFind(const UniqueFind&) = delete;
+  UniqueFind& operator=(const UniqueFind&) = delete;
+
+  HANDLE Get() const { return search_; }
+  explicit operator bool() const { return search_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE search_;
+};
+
 }  // namespace tarnvel

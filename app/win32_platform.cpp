@@ -1,6 +1,9 @@
 #include "app/win32_platform.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "install/payload_checksum.h"
@@ -8,6 +11,11 @@
 namespace tarnvel {
 
 namespace {
+
+// What a replacement takes over from the file it replaces. ReplaceFile kept
+// these; a renamed file would otherwise carry what the directory passes on.
+constexpr SECURITY_INFORMATION kCopiedSecurity =
+    OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
 
 std::string DirectoryPartOf(const std::string& path) {
   const auto separator = path.find_last_of("\\/");
@@ -25,8 +33,11 @@ std::optional<std::pair<std::string, UniqueHandle>> CreateTemporaryBeside(
     std::snprintf(name, sizeof name, "%s%lx_%u.tmp", kTemporaryPrefix, GetCurrentProcessId(),
                   ++serial);
     std::string path = directory + name;
-    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    // No sharing, delete included, until it is renamed or deleted: a sweep by
+    // another run cannot take it away meanwhile.
+    UniqueHandle file(::CreateFileA(path.c_str(),
+                                    GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC | WRITE_OWNER,
+                                    0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) return std::make_pair(std::move(path), std::move(file));
     if (GetLastError() != ERROR_FILE_EXISTS) return std::nullopt;
   }
@@ -45,7 +56,140 @@ bool FindOwnResource(LPCSTR type, LPCSTR name, PayloadView& view) {
   return true;
 }
 
+// Exactly the names CreateTemporaryBeside makes. Letters compare without
+// regard to case, as the file system compares names.
+bool IsTemporaryName(std::string name) {
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::size_t at = 0;
+  const auto literal = [&](const char* text) {
+    const std::size_t length = std::strlen(text);
+    if (name.compare(at, length, text) != 0) return false;
+    at += length;
+    return true;
+  };
+  // One to `most` characters out of `allowed`.
+  const auto digits = [&](const char* allowed, std::size_t most) {
+    const std::size_t end = std::min(name.find_first_not_of(allowed, at), name.size());
+    const bool fits = end > at && end - at <= most;
+    at = end;
+    return fits;
+  };
+  return literal(kTemporaryPrefix) && digits("0123456789abcdef", 8) && literal("_") &&
+         digits("0123456789", 10) && literal(".tmp") && at == name.size();
+}
+
+// The security kCopiedSecurity names, self-relative. False when it cannot be
+// read; empty when the file system keeps none at all.
+bool ReadSecurity(HANDLE file, std::vector<unsigned char>& descriptor) {
+  descriptor.clear();
+  DWORD needed = 0;
+  if (!::GetKernelObjectSecurity(file, kCopiedSecurity, nullptr, 0, &needed) &&
+      ::GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+    descriptor.resize(needed);
+    if (::GetKernelObjectSecurity(file, kCopiedSecurity, descriptor.data(), needed, &needed))
+      return true;
+  }
+  const DWORD error = ::GetLastError();
+  descriptor.clear();
+  return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION;
+}
+
+// Giving a file an owner other than the caller (or a group it may assign)
+// takes the restore privilege, which an administrator holds disabled. It is
+// enabled for the one call and then put back as it was.
+bool ApplySecurityWithRestorePrivilege(HANDLE file, std::vector<unsigned char>& descriptor) {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+    return false;
+  const UniqueHandle ownedToken(token);
+  TOKEN_PRIVILEGES enable = {};
+  enable.PrivilegeCount = 1;
+  enable.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  TOKEN_PRIVILEGES previous = {};
+  DWORD previousSize = sizeof previous;
+  if (!::LookupPrivilegeValueA(nullptr, "SeRestorePrivilege", &enable.Privileges[0].Luid) ||
+      !::AdjustTokenPrivileges(token, FALSE, &enable, sizeof previous, &previous, &previousSize))
+    return false;
+  // ERROR_NOT_ALL_ASSIGNED: the token does not hold it.
+  const bool enabled = ::GetLastError() == ERROR_SUCCESS;
+  const bool applied =
+      enabled && ::SetKernelObjectSecurity(file, kCopiedSecurity, descriptor.data()) != FALSE;
+  if (enabled && previous.PrivilegeCount > 0)
+    ::AdjustTokenPrivileges(token, FALSE, &previous, 0, nullptr, nullptr);
+  return applied;
+}
+
+// All or nothing: a destination whose descriptor can be read but not given to
+// its replacement is left alone rather than replaced with wider access. Only
+// a file system that keeps no security (an empty descriptor) lets the replace
+// go on without one. Wine without stored ACLs builds a file's descriptor from
+// its Unix owner and mode and maps an applied DACL back onto the mode (owner
+// and group stay Wine's user), so there the mode bits carry over.
+bool ApplySecurity(HANDLE file, std::vector<unsigned char>& descriptor) {
+  if (descriptor.empty()) return true;
+  // Left alone when alike already, as when both take it from the directory;
+  // under Wine the file then also keeps the Unix mode it was made with.
+  std::vector<unsigned char> current;
+  if (ReadSecurity(file, current) && current == descriptor) return true;
+  if (::SetKernelObjectSecurity(file, kCopiedSecurity, descriptor.data())) return true;
+  return ::GetLastError() == ERROR_INVALID_OWNER &&
+         ApplySecurityWithRestorePrivilege(file, descriptor);
+}
+
+enum class RenameOutcome { kRenamed, kFailed, kUnsupported };
+
+// Renames the open `file` (opened with DELETE access) to `destination`,
+// replacing the file there in one step. The name is resolved as the "A" calls
+// resolve it: from the ANSI code page, absolute or from the current directory.
+RenameOutcome RenameOpenFile(HANDLE file, const std::string& destination) {
+  // Looked up by name: systems before Vista lack it.
+  using SetFileInformationByHandleFn =
+      BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+  const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+  const FARPROC found =
+      kernel != nullptr ? ::GetProcAddress(kernel, "SetFileInformationByHandle") : nullptr;
+  if (found == nullptr) return RenameOutcome::kUnsupported;
+  const auto setFileInformation =
+      reinterpret_cast<SetFileInformationByHandleFn>(reinterpret_cast<void (*)()>(found));
+
+  const int length = ::MultiByteToWideChar(CP_ACP, 0, destination.c_str(), -1, nullptr, 0);
+  if (length <= 0) return RenameOutcome::kFailed;
+  // FileName runs past the declared end of the structure; it ends with a null.
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + length * sizeof(WCHAR));
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = TRUE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>((length - 1) * sizeof(WCHAR));
+  if (::MultiByteToWideChar(CP_ACP, 0, destination.c_str(), -1, info->FileName, length) != length)
+    return RenameOutcome::kFailed;
+  if (setFileInformation(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())))
+    return RenameOutcome::kRenamed;
+  const DWORD error = ::GetLastError();
+  return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION
+             ? RenameOutcome::kUnsupported
+             : RenameOutcome::kFailed;
+}
+
 }  // namespace
+
+bool Win32Platform::TemporaryFile::MoveOver(const std::string& destination) {
+  switch (RenameOpenFile(file_.Get(), destination)) {
+    case RenameOutcome::kRenamed:
+      path_.clear();
+      return file_.Close();
+    case RenameOutcome::kFailed:
+      return false;
+    case RenameOutcome::kUnsupported:
+      break;
+  }
+  // MoveFileEx opens the file itself, so it is closed first; a sweep that
+  // takes it in between leaves the destination with its old bytes.
+  if (!file_.Close() || !::MoveFileExA(path_.c_str(), destination.c_str(),
+                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return false;
+  path_.clear();
+  return true;
+}
 
 bool Win32Platform::TemporaryFile::Discard() {
   bool clean = file_.Close();
@@ -119,17 +263,23 @@ bool Win32Platform::ResetAttributes(const std::string& path) {
 
 bool Win32Platform::OpenOutput(const std::string& path) {
   if (output_) return false;
+  std::vector<unsigned char> security;
   {
     // Fails, leaving the content alone, when another program holds the file
-    // without write sharing, it is a running image, or access is denied.
-    UniqueHandle probe(::CreateFileA(path.c_str(), GENERIC_WRITE,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!probe) return false;
+    // without write or delete sharing, it is a running image, or access is
+    // denied: the rename over it needs the same.
+    UniqueHandle destination(::CreateFileA(path.c_str(), GENERIC_WRITE | DELETE | READ_CONTROL,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!destination || !ReadSecurity(destination.Get(), security)) return false;
   }
   auto temporary = CreateTemporaryBeside(path);
   if (!temporary) return false;
   output_.emplace(path, std::move(temporary->first), std::move(temporary->second));
+  if (!ApplySecurity(output_->temporary.File().Get(), security)) {
+    output_.reset();
+    return false;
+  }
   return true;
 }
 
@@ -141,20 +291,12 @@ bool Win32Platform::WriteOutput(const std::uint8_t* data, std::size_t size) {
       size <= MAXDWORD &&
       ::WriteFile(temporary.File().Get(), data, static_cast<DWORD>(size), &written, nullptr) &&
       written == size && ::FlushFileBuffers(temporary.File().Get());
-  if (!temporary.File().Close() || !stored) {
+  // One rename, not ReplaceFile: Wine's ReplaceFile moves the old file aside
+  // before it moves the new one in, and a kill between leaves no destination.
+  if (!stored || !temporary.MoveOver(output_->destination)) {
     temporary.Discard();
     return false;
   }
-  // ReplaceFile rather than MoveFileEx: the destination keeps its security
-  // descriptor, owner and creation time, which a renamed temporary file would
-  // take from the directory instead. It swaps the names in one step; when it
-  // fails without a backup name, the destination is still the old file.
-  if (!::ReplaceFileA(output_->destination.c_str(), temporary.Path().c_str(), nullptr,
-                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
-    temporary.Discard();
-    return false;
-  }
-  temporary.MovedIntoPlace();
   return true;
 }
 
@@ -166,17 +308,17 @@ bool Win32Platform::CloseOutput() {
 }
 
 void Win32Platform::SweepTemporaryFiles(const std::string& directory) {
-  // A live run keeps its temporary file open without delete sharing, so
-  // DeleteFile fails on it and it stays.
+  // The pattern also matches short names, and longer names than ours.
   const std::string pattern = directory + "\\" + kTemporaryPrefix + "*.tmp";
   WIN32_FIND_DATAA found;
-  const HANDLE search = ::FindFirstFileA(pattern.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
+  const UniqueFind search(::FindFirstFileA(pattern.c_str(), &found));
+  if (!search) return;
   do {
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    // A failure leaves the file for a later run.
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        IsTemporaryName(found.cFileName))
       ::DeleteFileA((directory + "\\" + found.cFileName).c_str());
-  } while (::FindNextFileA(search, &found));
-  ::FindClose(search);
+  } while (::FindNextFileA(search.Get(), &found));
 }
 
 bool Win32Platform::LoadPayload(const std::string& typeName, int id, PayloadView& payload) {

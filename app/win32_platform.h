@@ -15,8 +15,9 @@
 namespace tarnvel {
 
 // The name of a temporary output file begins with this, then the process id
-// in hexadecimal and "_": "~tvl1a2b_3.tmp". It lives beside its destination
-// only from OpenOutput until the replace or CloseOutput.
+// in hexadecimal, "_", a serial number in decimal and ".tmp": "~tvl1a2b_3.tmp".
+// It lives beside its destination from OpenOutput until the rename or
+// CloseOutput; one that a killed run left is swept by a later run.
 constexpr const char* kTemporaryPrefix = "~tvl";
 
 class Win32Platform : public Platform {
@@ -42,11 +43,14 @@ class Win32Platform : public Platform {
   std::string FilePresence(const std::string& path) override;
   bool ResetAttributes(const std::string& path) override;
   // The destination holds either its previous bytes or exactly the payload
-  // at every moment: the bytes go to a temporary file in the destination's
-  // directory, which then replaces the destination in one step.
+  // at every moment, whenever the process dies: the bytes go to a temporary
+  // file in the destination's directory that takes the destination's owner,
+  // group and DACL, and then a single rename puts it in the destination's place.
   bool OpenOutput(const std::string& path) override;
   bool WriteOutput(const std::uint8_t* data, std::size_t size) override;
   bool CloseOutput() override;
+  // Deletes only names CreateTemporaryBeside makes. A live run's temporary
+  // file is open without delete sharing until it is renamed, so it stays.
   void SweepTemporaryFiles(const std::string& directory) override;
   // Points into the executable's mapped image: no copy is made. The checksum
   // table is the RT_RCDATA resource kPayloadChecksumsName.
@@ -67,9 +71,10 @@ class Win32Platform : public Platform {
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    const std::string& Path() const { return path_; }
     UniqueHandle& File() { return file_; }
-    void MovedIntoPlace() { path_.clear(); }
+    // Renames it over `destination`, replacing the file there in one step, and
+    // closes it; on failure it is still ours, to discard.
+    bool MoveOver(const std::string& destination);
     // Closes and deletes it; true when nothing is left behind.
     bool Discard();
 
