@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -29,9 +28,10 @@ std::optional<std::pair<std::string, UniqueHandle>> CreateTemporaryBeside(
   static unsigned serial = 0;
   const std::string directory = DirectoryPartOf(destination);
   for (int attempt = 0; attempt < 100; ++attempt) {
+    // user32's formatter: the C runtime's printf family would be a quarter of
+    // the program.
     char name[40];
-    std::snprintf(name, sizeof name, "%s%lx_%u.tmp", kTemporaryPrefix, GetCurrentProcessId(),
-                  ++serial);
+    ::wsprintfA(name, "%s%lx_%u.tmp", kTemporaryPrefix, GetCurrentProcessId(), ++serial);
     std::string path = directory + name;
     // No sharing, delete included, until it is renamed or deleted: a sweep by
     // another run cannot take it away meanwhile.
