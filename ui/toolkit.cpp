@@ -172,17 +172,19 @@ void Form::SetStackingOrder(std::vector<Control*> bottomFirst) {
 }
 
 void Form::Load() {
-  if (loaded_ || loading_) return;
-  loading_ = true;
-  if (Backend* backend = CurrentBackend()) view_ = backend->CreateView(*this);
+  if (loaded_) return;
   loaded_ = true;
-  loading_ = false;
   OnLoad();
 }
 
 void Form::Show() {
   Load();
   if (visible_) return;
+  // The window is made on the first Show: a form that is only loaded (the
+  // silent run's) never touches the display.
+  if (!view_) {
+    if (Backend* backend = CurrentBackend()) view_ = backend->CreateView(*this);
+  }
   visible_ = true;
   Changed();
 }

@@ -555,17 +555,22 @@ int ScreenDpi() {
 
 }  // namespace
 
-Win32Backend::Win32Backend() : dpi_(ScreenDpi()) {}
+Win32Backend::Win32Backend() : dpiToRead_(true) {}
 
 Win32Backend::Win32Backend(int dpi) : dpi_(dpi) {}
 
 Win32Backend::~Win32Backend() = default;
 
 std::unique_ptr<FormView> Win32Backend::CreateView(Form& form) {
+  if (dpiToRead_) {
+    dpi_ = ScreenDpi();
+    dpiToRead_ = false;
+  }
   return std::make_unique<Win32FormView>(*this, form);
 }
 
 Backend::Insets Win32Backend::FrameInsets(const Form& form) {
+  // Computed from the system's metrics alone; needs no display.
   RECT rect{0, 0, 0, 0};
   AdjustWindowRectEx(&rect, WindowStyle(form.GetStyle()), FALSE, WindowExStyle(form.GetStyle()));
   return Insets{-rect.left, -rect.top, rect.right, rect.bottom};

@@ -19,8 +19,11 @@ namespace tarnvel::ui {
 
 class Win32Backend : public Backend {
  public:
-  // Lays out at the system DPI; makes the process DPI-aware first, so that
-  // twips become real pixels rather than scaled ones.
+  // Lays out at the system DPI. The first window makes the process DPI-aware
+  // and reads it, so that twips become real pixels rather than scaled ones.
+  // Until then (a silent run never makes one) it answers 96, the DPI at
+  // which an unaware process also sees the frame: nothing before the first
+  // window needs a display.
   Win32Backend();
   // Lays out at `dpi` whatever the screen's is.
   explicit Win32Backend(int dpi);
@@ -36,7 +39,8 @@ class Win32Backend : public Backend {
   HWND HiddenOwner();
 
  private:
-  int dpi_;
+  int dpi_ = 96;
+  bool dpiToRead_ = false;  // the system DPI, at the first window
   win32::UniqueWindow hiddenOwner_;
 };
 

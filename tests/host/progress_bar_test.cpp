@@ -13,9 +13,10 @@
 namespace tarnvel::ui {
 namespace {
 
-// The three progress shapes as the installation window lays them out.
+// The three progress shapes as the installation window lays them out, on a
+// shown form (only a shown form has a view).
 struct BarForm : Form {
-  BarForm() : Form(Style{}) { Load(); }
+  BarForm() : Form(Style{}) { Show(); }
   Shape shpBack{this, "shpBack", {1200, 2280, 4815, 255}, {}, false};
   Shape ShpBar{this, "ShpBar", {1200, 2280, 15, 255}, {}, false};
   Shape ShpFrame{this, "ShpFrame", {1200, 2280, 4815, 255}, {}, false};
@@ -97,6 +98,7 @@ TEST(BarWidthTest, KeepsExtendedRoundingWhenTheFpuIsSetToDoublePrecision) {
 TEST(ProgressTest, SetsTheWidthThenRepaintsBackBarAndFrameInOrder) {
   RecordingBackend backend;
   BarForm form;
+  backend.events.clear();
   form.Step(7, 28);
   const std::vector<std::string> expected = {"changed ShpBar", "repaint shpBack", "repaint ShpBar",
                                              "repaint ShpFrame"};

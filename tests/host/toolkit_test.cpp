@@ -63,7 +63,8 @@ struct TwoGroups : Form {
 TEST(OptionButtonTest, ClickSelectsItAndClearsOnlyItsOwnGroup) {
   RecordingBackend backend;
   TwoGroups form;
-  form.Load();
+  form.Show();
+  backend.events.clear();
   form.optA2.Click();
   EXPECT_FALSE(form.optA1.Value());
   EXPECT_TRUE(form.optA2.Value());
@@ -116,7 +117,7 @@ TEST(FormTest, OuterRectangleIsTheClientAreaPlusTheBackendsFrame) {
 TEST(FormTest, MovingTheFormTellsTheViewAndMovesTheClientArea) {
   RecordingBackend backend;
   Sample form(WelcomeLike());
-  form.Load();
+  form.Show();
   backend.events.clear();
   form.SetLeft(1500);
   form.SetTop(900);
@@ -155,7 +156,8 @@ TEST(FormTest, LoadsOnceAndShowLoadsFirst) {
 TEST(ControlTest, ChangesReachTheViewOnlyWhenSomethingChanged) {
   RecordingBackend backend;
   Sample form(WelcomeLike());
-  form.Load();
+  form.Show();
+  backend.events.clear();
   form.lblText.SetCaption("");   // unchanged
   form.shpBox.SetVisible(true);  // unchanged
   form.cmdGo.SetEnabled(true);   // unchanged
