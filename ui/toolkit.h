@@ -307,7 +307,9 @@ class Form {
  private:
   friend class Control;
   void Register(Control* control) { controls_.push_back(control); }
-  void EnsureOuter() const;
+  // The outer rectangle: as placed, or derived from the design client area.
+  TwipsRect Outer() const;
+  void Place(int TwipsRect::*side, int twips);
   void Changed();
 
   Style style_;
@@ -317,8 +319,8 @@ class Form {
   std::unique_ptr<FormView> view_;
   bool loaded_ = false;
   bool visible_ = false;
-  mutable bool outerKnown_ = false;
-  mutable TwipsRect outer_;
+  bool placed_ = false;  // moved by the program or the user
+  TwipsRect outer_;
 };
 
 }  // namespace tarnvel::ui

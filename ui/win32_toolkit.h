@@ -21,9 +21,9 @@ class Win32Backend : public Backend {
  public:
   // Lays out at the system DPI. The first window makes the process DPI-aware
   // and reads it, so that twips become real pixels rather than scaled ones.
-  // Until then (a silent run never makes one) it answers 96, the DPI at
-  // which an unaware process also sees the frame: nothing before the first
-  // window needs a display.
+  // Nothing before the first window touches the display or the desktop (a
+  // silent run makes none): until then it answers 96 DPI and the classic
+  // frame.
   Win32Backend();
   // Lays out at `dpi` whatever the screen's is.
   explicit Win32Backend(int dpi);
@@ -40,7 +40,8 @@ class Win32Backend : public Backend {
 
  private:
   int dpi_ = 96;
-  bool dpiToRead_ = false;  // the system DPI, at the first window
+  bool systemDpi_ = false;  // read at the first window
+  bool windowMade_ = false;
   win32::UniqueWindow hiddenOwner_;
 };
 
