@@ -36,9 +36,10 @@ add_dependencies(e2e_gui_screenshots setup)
 
 # One Wine launch for every scenario; each scenario starts setup.exe once and
 # each start costs a minute or more under emulation. Scenarios write component
-# names into the system directory, so they take the shared lock.
+# names into the system directory, so they take the shared lock; they read
+# pixels off the shared display, so they take its lock too.
 add_test(NAME e2e_gui COMMAND e2e_gui --gtest_color=no)
 set_tests_properties(e2e_gui PROPERTIES
   TIMEOUT 3000
   ENVIRONMENT TARNVEL_WINE_RUN_TIMEOUT=2950
-  RESOURCE_LOCK tarnvel_system_directory)
+  RESOURCE_LOCK "tarnvel_system_directory;tarnvel_display")
