@@ -24,8 +24,10 @@ case "$payload" in
   *) payload=build/win32/$payload ;;
 esac
 
-# A prefix and a display of our own, whatever the environment points at.
+# A prefix of our own, whatever the environment points at, and no display:
+# the silent run shows nothing and needs none.
 unset WINEPREFIX TARNVEL_WINE_SESSION TARNVEL_SYSDIR_UNIX DISPLAY
+export TARNVEL_WINE_HEADLESS=1
 . tests/wine/wine-env.sh
 trap tarnvel_wine_session_stop EXIT
 echo "demo: booting a throwaway Wine prefix (a few minutes under emulation)"

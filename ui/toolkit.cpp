@@ -172,17 +172,19 @@ void Form::SetStackingOrder(std::vector<Control*> bottomFirst) {
 }
 
 void Form::Load() {
-  if (loaded_ || loading_) return;
-  loading_ = true;
-  if (Backend* backend = CurrentBackend()) view_ = backend->CreateView(*this);
+  if (loaded_) return;
   loaded_ = true;
-  loading_ = false;
   OnLoad();
 }
 
 void Form::Show() {
   Load();
   if (visible_) return;
+  // The window is made on the first Show: a form that is only loaded (the
+  // silent run's) never touches the display.
+  if (!view_) {
+    if (Backend* backend = CurrentBackend()) view_ = backend->CreateView(*this);
+  }
   visible_ = true;
   Changed();
 }
@@ -213,68 +215,50 @@ FrameMetrics MetricsOf(const Form& form) {
 }
 }  // namespace
 
-void Form::EnsureOuter() const {
-  if (outerKnown_) return;
+TwipsRect Form::Outer() const {
+  if (placed_) return outer_;
+  // Not placed yet: the design client area in the frame the backend reports
+  // now, so a window made later gets its real frame.
   const FrameMetrics m = MetricsOf(*this);
   const TwipsRect& c = style_.client;
-  outer_.left = c.left - PixelsToTwips(m.insets.left, m.dpi);
-  outer_.top = c.top - PixelsToTwips(m.insets.top, m.dpi);
-  outer_.width = c.width + PixelsToTwips(m.insets.left + m.insets.right, m.dpi);
-  outer_.height = c.height + PixelsToTwips(m.insets.top + m.insets.bottom, m.dpi);
-  outerKnown_ = true;
+  TwipsRect outer;
+  outer.left = c.left - PixelsToTwips(m.insets.left, m.dpi);
+  outer.top = c.top - PixelsToTwips(m.insets.top, m.dpi);
+  outer.width = c.width + PixelsToTwips(m.insets.left + m.insets.right, m.dpi);
+  outer.height = c.height + PixelsToTwips(m.insets.top + m.insets.bottom, m.dpi);
+  return outer;
 }
 
-int Form::Left() const {
-  EnsureOuter();
-  return outer_.left;
-}
-int Form::Top() const {
-  EnsureOuter();
-  return outer_.top;
-}
-int Form::Width() const {
-  EnsureOuter();
-  return outer_.width;
-}
-int Form::Height() const {
-  EnsureOuter();
-  return outer_.height;
+int Form::Left() const { return Outer().left; }
+int Form::Top() const { return Outer().top; }
+int Form::Width() const { return Outer().width; }
+int Form::Height() const { return Outer().height; }
+
+void Form::Place(int TwipsRect::*side, int twips) {
+  outer_ = Outer();
+  outer_.*side = twips;
+  placed_ = true;
+  Changed();
 }
 
-void Form::SetLeft(int twips) {
-  EnsureOuter();
-  outer_.left = twips;
-  Changed();
-}
-void Form::SetTop(int twips) {
-  EnsureOuter();
-  outer_.top = twips;
-  Changed();
-}
-void Form::SetWidth(int twips) {
-  EnsureOuter();
-  outer_.width = twips;
-  Changed();
-}
-void Form::SetHeight(int twips) {
-  EnsureOuter();
-  outer_.height = twips;
-  Changed();
-}
+void Form::SetLeft(int twips) { Place(&TwipsRect::left, twips); }
+void Form::SetTop(int twips) { Place(&TwipsRect::top, twips); }
+void Form::SetWidth(int twips) { Place(&TwipsRect::width, twips); }
+void Form::SetHeight(int twips) { Place(&TwipsRect::height, twips); }
 
 void Form::SetOuterFromWindow(const TwipsRect& outer) {
   outer_ = outer;
-  outerKnown_ = true;
+  placed_ = true;
 }
 
 TwipsRect Form::ClientRect() const {
-  EnsureOuter();
+  const TwipsRect outer = Outer();
   const FrameMetrics m = MetricsOf(*this);
   TwipsRect c;
-  c.left = outer_.left + PixelsToTwips(m.insets.left, m.dpi);
-  c.top = outer_.top + PixelsToTwips(m.insets.top, m.dpi);
-  c.width = outer_.width - PixelsToTwips(m.insets.left + m.insets.right, m.dpi);
-  c.height = outer_.height - PixelsToTwips(m.insets.top + m.insets.bottom, m.dpi);
+  c.left = outer.left + PixelsToTwips(m.insets.left, m.dpi);
+  c.top = outer.top + PixelsToTwips(m.insets.top, m.dpi);
+  c.width = outer.width - PixelsToTwips(m.insets.left + m.insets.right, m.dpi);
+  c.height = outer.height - PixelsToTwips(m.insets.top + m.insets.bottom, m.dpi);
   return c;
 }
 

@@ -65,7 +65,8 @@ constexpr bool IsPainted(ControlKind kind) {
 class Form;
 class Control;
 
-// The Win32 side of one form. Host runs have none.
+// The Win32 side of one form, made on its first Show. Host runs and forms
+// that are never shown have none.
 class FormView {
  public:
   virtual ~FormView() = default;
@@ -79,8 +80,11 @@ class FormView {
 class Backend {
  public:
   virtual ~Backend() = default;
+  // Called on a form's first Show.
   virtual std::unique_ptr<FormView> CreateView(Form&) = 0;
-  // Thickness of a form's frame around its client area, in pixels.
+  // Thickness of a form's frame around its client area, in pixels at Dpi().
+  // Both are also asked before any view exists (for a loaded form's outer
+  // rectangle), so neither may need a display.
   struct Insets {
     int left = 0, top = 0, right = 0, bottom = 0;
   };
@@ -266,10 +270,12 @@ class Form {
   const std::vector<Control*>& StackingOrder() const { return stacking_; }
   Control* InitialFocus() const { return initialFocus_; }
 
-  // Creates the window (hidden) the first time; runs OnLoad once.
+  // Runs OnLoad once. The form's state is plain members, so a loaded form
+  // works without a window.
   void Load();
   bool Loaded() const { return loaded_; }
-  void Show();  // modeless, no owner
+  // Modeless, no owner. Loads the form, and creates its window the first time.
+  void Show();
   void Hide();
   bool Visible() const { return visible_; }
 
@@ -301,7 +307,9 @@ class Form {
  private:
   friend class Control;
   void Register(Control* control) { controls_.push_back(control); }
-  void EnsureOuter() const;
+  // The outer rectangle: as placed, or derived from the design client area.
+  TwipsRect Outer() const;
+  void Place(int TwipsRect::*side, int twips);
   void Changed();
 
   Style style_;
@@ -310,10 +318,9 @@ class Form {
   Control* initialFocus_ = nullptr;
   std::unique_ptr<FormView> view_;
   bool loaded_ = false;
-  bool loading_ = false;
   bool visible_ = false;
-  mutable bool outerKnown_ = false;
-  mutable TwipsRect outer_;
+  bool placed_ = false;  // moved by the program or the user
+  TwipsRect outer_;
 };
 
 }  // namespace tarnvel::ui

@@ -548,17 +548,31 @@ int ScreenDpi() {
 
 }  // namespace
 
-Win32Backend::Win32Backend() : dpi_(ScreenDpi()) {}
+Win32Backend::Win32Backend() : systemDpi_(true) {}
 
 Win32Backend::Win32Backend(int dpi) : dpi_(dpi) {}
 
 Win32Backend::~Win32Backend() = default;
 
 std::unique_ptr<FormView> Win32Backend::CreateView(Form& form) {
+  if (!windowMade_) {
+    if (systemDpi_) dpi_ = ScreenDpi();
+    windowMade_ = true;  // from here on the frame is the system's
+  }
   return std::make_unique<Win32FormView>(*this, form);
 }
 
 Backend::Insets Win32Backend::FrameInsets(const Form& form) {
+  if (!windowMade_) {
+    // Under Wine the first call that needs system metrics (this one, or
+    // GetSystemMetrics) starts the desktop process and loads the theme
+    // library, even without a display. No frame is on screen yet, so the
+    // classic fixed frame stands in: a 19-pixel caption and 3 pixels on
+    // every side at 96 DPI. A form that has not been placed is measured
+    // again when its window is made.
+    const int side = MulDiv(3, dpi_, 96);
+    return Insets{side, side + MulDiv(19, dpi_, 96), side, side};
+  }
   RECT rect{0, 0, 0, 0};
   AdjustWindowRectEx(&rect, WindowStyle(form.GetStyle()), FALSE, WindowExStyle(form.GetStyle()));
   return Insets{-rect.left, -rect.top, rect.right, rect.bottom};

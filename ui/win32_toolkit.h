@@ -19,8 +19,11 @@ namespace tarnvel::ui {
 
 class Win32Backend : public Backend {
  public:
-  // Lays out at the system DPI; makes the process DPI-aware first, so that
-  // twips become real pixels rather than scaled ones.
+  // Lays out at the system DPI. The first window makes the process DPI-aware
+  // and reads it, so that twips become real pixels rather than scaled ones.
+  // Nothing before the first window touches the display or the desktop (a
+  // silent run makes none): until then it answers 96 DPI and the classic
+  // frame.
   Win32Backend();
   // Lays out at `dpi` whatever the screen's is.
   explicit Win32Backend(int dpi);
@@ -36,7 +39,9 @@ class Win32Backend : public Backend {
   HWND HiddenOwner();
 
  private:
-  int dpi_;
+  int dpi_ = 96;
+  bool systemDpi_ = false;  // read at the first window
+  bool windowMade_ = false;
   win32::UniqueWindow hiddenOwner_;
 };
 

@@ -275,18 +275,17 @@ TEST_F(ToolkitTest, FixedDialogHasCloseBoxAndNoTaskBarButton) {
 TEST_F(ToolkitTest, SecondWindowTakesOverTheFirstWindowsOuterRectangle) {
   TaskBarForm second;
   second.Load();
+  second.SetLeft(form_.Left());
+  second.SetTop(form_.Top());
+  second.SetWidth(form_.Width());
+  second.SetHeight(form_.Height());
+  second.Show();
   HWND window = FormWindow(second);
   ASSERT_NE(window, nullptr);
   const LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
   EXPECT_FALSE(style & WS_SYSMENU);
   EXPECT_TRUE(GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
   EXPECT_EQ(GetWindow(window, GW_OWNER), nullptr);
-
-  second.SetLeft(form_.Left());
-  second.SetTop(form_.Top());
-  second.SetWidth(form_.Width());
-  second.SetHeight(form_.Height());
-  second.Show();
   form_.Hide();
   Pump();
   RECT first, taken;

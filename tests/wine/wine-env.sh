@@ -40,7 +40,12 @@ tarnvel_enable_i386() {
 }
 
 # Starts Xvfb when there is no display; remembers its PID for clean-up.
+# TARNVEL_WINE_HEADLESS=1 asks for no display at all (a silent run needs none).
 tarnvel_start_display() {
+  if [ "${TARNVEL_WINE_HEADLESS:-}" = 1 ]; then
+    unset DISPLAY
+    return 0
+  fi
   if [ -n "${DISPLAY:-}" ]; then
     return 0
   fi
@@ -95,7 +100,7 @@ tarnvel_wine_session_start() {
   fi
   tarnvel_enable_i386 || return 1
   tarnvel_start_display || return 1
-  tarnvel_log "booting a throwaway prefix in $root/prefix (DISPLAY=$DISPLAY)"
+  tarnvel_log "booting a throwaway prefix in $root/prefix (DISPLAY=${DISPLAY:-none})"
   tarnvel_boot_prefix "$root/prefix" || return 1
   export TARNVEL_WINE_SESSION=$root
 }

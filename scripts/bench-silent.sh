@@ -1,0 +1,174 @@
+#!/usr/bin/env bash
+# Times the silent run under Wine, side by side with what it is measured
+# against, in one throwaway prefix without a display:
+#   - no target present: setup.exe /s against an empty program;
+#   - 21 targets present: setup.exe /s, the bare job (a program that only
+#     starts regsvr32.exe for the 21 targets, hidden, not waiting), an empty
+#     program, and an NSIS installer built from the same files that does the
+#     same job.
+# The prefix's regsvr32.exe is an empty program, so that the registrations
+# cost only their start. Every command's job is checked once before it is
+# timed; the targets are reset before every timed run. Not run by CI.
+#
+#   bash scripts/bench-silent.sh            # TARNVEL_BENCH_RUNS=12 by default
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+: "${TARNVEL_BENCH_RUNS:=12}"
+: "${TARNVEL_BENCH_REGISTER_TIMEOUT:=120}"
+
+bash scripts/bootstrap.sh
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 --target setup
+setup_exe=$root/build/win32/setup.exe
+payload=$(sed -n 's/^SETUP_PAYLOAD_DIR:PATH=//p' build/win32/CMakeCache.txt)
+case "$payload" in
+  "") payload=$root/build/win32/payload/files ;;
+  /*) ;;
+  *) payload=$root/build/win32/$payload ;;
+esac
+
+work=$root/build/bench
+rm -rf "$work"
+mkdir -p "$work"
+cc=(i686-w64-mingw32-gcc -Os -s -static -mwindows -Wall -Wextra -Werror)
+"${cc[@]}" -o "$work/empty.exe" scripts/bench/empty.c
+"${cc[@]}" -DRECORD -o "$work/record.exe" scripts/bench/empty.c
+"${cc[@]}" -o "$work/bare_job.exe" scripts/bench/bare_job.c
+
+unset WINEPREFIX TARNVEL_WINE_SESSION TARNVEL_SYSDIR_UNIX DISPLAY
+export TARNVEL_WINE_HEADLESS=1
+. tests/wine/wine-env.sh
+
+# The targets: every manifest name except Wine's own DLLs, which the prefix
+# marks as system files and which nothing may overwrite.
+targets=()
+while IFS=$'\t' read -r name _; do
+  lower=$(tr 'A-Z' 'a-z' <<<"$name")
+  case " $TARNVEL_WINE_OWN_DLLS " in *" $lower "*) continue ;; esac
+  targets+=("$name")
+done <install/manifest.tsv
+[ ${#targets[@]} -eq 21 ] || { echo "bench: expected 21 targets, found ${#targets[@]}" >&2; exit 1; }
+
+# The NSIS installer: the same 21 files, each written into the system
+# directory only where present and then registered, not waited for. Stored
+# uncompressed, as setup.exe carries them.
+{
+  echo 'Name "Tarnvel bench"'
+  echo "OutFile \"$work/nsis-setup.exe\""
+  echo 'SilentInstall silent'
+  echo 'RequestExecutionLevel admin'
+  echo 'SetCompress off'
+  echo 'Section'
+  echo '  SetOutPath $SYSDIR'
+  echo '  SetOverwrite on'
+  for name in "${targets[@]}"; do
+    echo "  IfFileExists \"\$SYSDIR\\$name\" 0 +3"
+    echo "    File \"$payload/$name\""
+    echo "    Exec '\"\$SYSDIR\\regsvr32.exe\" /s \"\$SYSDIR\\$name\"'"
+  done
+  echo 'SectionEnd'
+} >"$work/bench.nsi"
+makensis -V1 "$work/bench.nsi"
+
+trap tarnvel_wine_session_stop EXIT
+tarnvel_wine_session_start
+sysdir=$TARNVEL_SYSDIR_UNIX
+# One server for the whole benchmark: each new one starts the prefix's
+# services again with its first program, which would then take a second.
+/usr/lib/wine/wineserver64 -k || true
+/usr/lib/wine/wineserver64 -w
+/usr/lib/wine/wineserver64 -p
+
+# Run between timed runs: older, smaller copies in place of the 21 targets.
+cat >"$work/present.sh" <<EOF
+for name in ${targets[*]}; do printf 'MZ old copy' >"$sysdir/\$name"; done
+EOF
+cat >"$work/absent.sh" <<EOF
+for name in ${targets[*]}; do rm -f "$sysdir/\$name"; done
+EOF
+
+wine=/usr/lib/wine/wine
+record=$work/record.txt
+export TARNVEL_BENCH_RECORD="Z:${record//\//\\}"
+cp "$work/record.exe" "$sysdir/regsvr32.exe"
+
+fail() { echo "bench: $*" >&2; exit 1; }
+records() { [ -f "$record" ] && wc -l <"$record" || echo 0; }
+# Runs one command and checks its job: exit code 0, `expect` registrations
+# started (one per target, naming it), and with `written` each target holding
+# its payload.
+check() {
+  local label=$1 expect=$2 written=$3 waited=0 name
+  shift 3
+  rm -f "$record"
+  "$@" >/dev/null 2>&1 || fail "$label: exit code $?"
+  while [ "$(records)" -lt "$expect" ] && [ "$waited" -lt "$((TARNVEL_BENCH_REGISTER_TIMEOUT * 10))" ]; do
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+  sleep 0.5  # a late extra registration would show now
+  [ "$(records)" -eq "$expect" ] || fail "$label: $(records) registrations started, expected $expect"
+  for name in "${targets[@]}"; do
+    if [ "$expect" -gt 0 ]; then
+      grep -qiF "system32\\$name\"" "$record" || fail "$label: no registration of $name"
+    fi
+    if [ "$written" = yes ]; then
+      cmp -s "$sysdir/$name" "$payload/$name" || fail "$label: $name not written"
+    fi
+  done
+  echo "bench: checked $label"
+}
+
+bash "$work/absent.sh"
+check "setup.exe /s, no target" 0 no "$wine" "$setup_exe" /s
+for name in "${targets[@]}"; do
+  [ ! -e "$sysdir/$name" ] || fail "setup.exe /s created $name"
+done
+check "empty program" 0 no "$wine" "$work/empty.exe"
+bash "$work/present.sh"
+check "setup.exe /s" 21 yes "$wine" "$setup_exe" /s
+bash "$work/present.sh"
+check "NSIS installer" 21 yes "$wine" "$work/nsis-setup.exe"
+check "bare job" 21 no "$wine" "$work/bare_job.exe" "${targets[@]}"
+
+cp "$work/empty.exe" "$sysdir/regsvr32.exe"
+unset TARNVEL_BENCH_RECORD
+
+bench() {
+  local csv=$1 prepare=$2
+  shift 2
+  hyperfine -N --style basic --warmup 2 --runs "$TARNVEL_BENCH_RUNS" --prepare "bash $prepare" \
+    --export-csv "$csv" "$@"
+}
+bench "$work/absent.csv" "$work/absent.sh" \
+  -n "empty program" "$wine $work/empty.exe" \
+  -n "setup.exe /s" "$wine $setup_exe /s"
+bench "$work/present.csv" "$work/present.sh" \
+  -n "setup.exe /s" "$wine $setup_exe /s" \
+  -n "bare job" "$wine $work/bare_job.exe ${targets[*]}" \
+  -n "NSIS installer" "$wine $work/nsis-setup.exe" \
+  -n "empty program" "$wine $work/empty.exe"
+
+# Medians (ms) by command name, from hyperfine's CSV.
+median() { awk -F, -v name="$2" '$1 == name { printf "%.0f", $4 * 1000 }' "$1"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+a_empty=$(median "$work/absent.csv" "empty program")
+a_setup=$(median "$work/absent.csv" "setup.exe /s")
+p_setup=$(median "$work/present.csv" "setup.exe /s")
+p_bare=$(median "$work/present.csv" "bare job")
+p_nsis=$(median "$work/present.csv" "NSIS installer")
+p_empty=$(median "$work/present.csv" "empty program")
+
+echo
+echo "Silent run under Wine, headless: medians of $TARNVEL_BENCH_RUNS runs"
+printf '  %-34s %8s\n' "no target present" "median"
+printf '  %-34s %6s ms\n' "empty program" "$a_empty" "setup.exe /s" "$a_setup"
+printf '  %-34s %8s\n' "21 targets present" ""
+printf '  %-34s %6s ms\n' "setup.exe /s" "$p_setup" "bare job (21 starts)" "$p_bare" \
+  "NSIS installer" "$p_nsis" "empty program" "$p_empty"
+echo "  ratios (goal in brackets)"
+printf '  %-34s %6s  [<= 2.00]\n' "no target: setup / empty" "$(ratio "$a_setup" "$a_empty")"
+printf '  %-34s %6s  [<= 1.10]\n' "21 targets: setup / bare job" "$(ratio "$p_setup" "$p_bare")"
+printf '  %-34s %6s  [<= 0.90]\n' "21 targets: setup / NSIS" "$(ratio "$p_setup" "$p_nsis")"
