@@ -1,6 +1,6 @@
-// GCC 12's win32-threads runtime declares no std::mutex and no
-// std::condition_variable, yet GoogleTest's Windows build names them in the one
-// class it starts its own threads with. Forced into GoogleTest and the Windows
+// GCC 12's win32-threads runtime has no std::mutex and no
+// std::condition_variable, yet GoogleTest's Windows build names them in the
+// one class it starts threads with. Forced into GoogleTest and the Windows
 // tests only; the program itself uses no threads.
 #pragma once
 
@@ -19,7 +19,6 @@ class mutex {
   mutex(const mutex&) = delete;
   mutex& operator=(const mutex&) = delete;
   void lock() { AcquireSRWLockExclusive(&lock_); }
-  bool try_lock() { return TryAcquireSRWLockExclusive(&lock_) != FALSE; }
   void unlock() { ReleaseSRWLockExclusive(&lock_); }
   PSRWLOCK native_handle() { return &lock_; }
 
@@ -29,15 +28,10 @@ class mutex {
 
 class condition_variable {
  public:
-  condition_variable() = default;
-  condition_variable(const condition_variable&) = delete;
-  condition_variable& operator=(const condition_variable&) = delete;
-  void notify_one() { WakeConditionVariable(&condition_); }
   void notify_all() { WakeAllConditionVariable(&condition_); }
   template <class Predicate>
   void wait(unique_lock<mutex>& lock, Predicate ready) {
-    while (!ready())
-      SleepConditionVariableSRW(&condition_, lock.mutex()->native_handle(), INFINITE, 0);
+    while (!ready()) SleepConditionVariableSRW(&condition_, lock.mutex()->native_handle(), INFINITE, 0);
   }
 
  private:

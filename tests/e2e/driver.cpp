@@ -1,0 +1,301 @@
+#include "driver.h"
+
+#include <algorithm>
+#include <set>
+#include <utility>
+
+#include "install/manifest.h"
+
+namespace tarnvel::test {
+
+std::string BuildPath(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+std::string SystemDirectory() {
+  char buffer[MAX_PATH];
+  return std::string(buffer, ::GetSystemDirectoryA(buffer, MAX_PATH));
+}
+
+std::string NewFolder(const std::string& name) {
+  char temp[MAX_PATH];
+  const std::string folder = std::string(temp, ::GetTempPathA(MAX_PATH, temp)) + name + "_" +
+                             std::to_string(::GetCurrentProcessId());
+  for (const std::string& left : Matching(folder, "*")) Remove(folder + "\\" + left);
+  ::CreateDirectoryA(folder.c_str(), nullptr);
+  return folder;
+}
+
+std::optional<std::string> ReadWhole(const std::string& path) {
+  const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes(::GetFileSize(file, nullptr), '\0');
+  DWORD read = 0;
+  const bool ok = bytes.empty() || ::ReadFile(file, &bytes[0], DWORD(bytes.size()), &read, nullptr);
+  ::CloseHandle(file);
+  if (!ok || read != bytes.size()) return std::nullopt;
+  return bytes;
+}
+
+bool WriteWhole(const std::string& path, const std::string& bytes, DWORD attributes) {
+  Remove(path);
+  const HANDLE file =
+      ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = ::WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  return ::CloseHandle(file) && ok &&
+         (attributes == 0 || ::SetFileAttributesA(path.c_str(), attributes));
+}
+
+void Remove(const std::string& path) {
+  ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!::DeleteFileA(path.c_str())) ::RemoveDirectoryA(path.c_str());
+}
+
+DWORD Attributes(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
+
+std::vector<std::string> Matching(const std::string& folder, const std::string& pattern) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  const HANDLE search = ::FindFirstFileA((folder + "\\" + pattern).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..")
+      names.push_back(found.cFileName);
+  } while (::FindNextFileA(search, &found));
+  ::FindClose(search);
+  return names;
+}
+
+std::string OlderCopy(const std::string& name, std::size_t size) {
+  std::string bytes = "MZ older copy of " + name + ". ";
+  while (bytes.size() < size) bytes += bytes;
+  bytes.resize(size);
+  return bytes;
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD deadlineMs) {
+  const ULONGLONG deadline = ::GetTickCount64() + deadlineMs;
+  while (!done()) {
+    if (::GetTickCount64() > deadline) return false;
+    ::Sleep(25);  // the polling interval; nothing is assumed to be ready after it
+  }
+  return true;
+}
+
+Process::Process(const std::string& image, const std::string& arguments,
+                 const std::string& folder) {
+  std::string commandLine = "\"" + image + "\" " + arguments;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  if (!::CreateProcessA(image.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &info_))
+    info_ = {};
+}
+
+Process::~Process() {
+  if (!Started()) return;
+  if (Running()) {
+    ::TerminateProcess(info_.hProcess, 255);
+    ::WaitForSingleObject(info_.hProcess, kDeadlineMs);
+  }
+  ::CloseHandle(info_.hThread);
+  ::CloseHandle(info_.hProcess);
+}
+
+bool Process::Running() const {
+  return Started() && ::WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+std::optional<DWORD> Process::Exit(DWORD deadlineMs) const {
+  DWORD code = 0;
+  if (!Started() || ::WaitForSingleObject(info_.hProcess, deadlineMs) != WAIT_OBJECT_0 ||
+      !::GetExitCodeProcess(info_.hProcess, &code))
+    return std::nullopt;
+  return code;
+}
+
+// For a window of another process this is the text the window manager holds:
+// no message goes to that process.
+std::string TextOf(HWND window) {
+  char text[512] = "";
+  ::GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+namespace {
+
+std::string ClassOf(HWND window) {
+  char name[64] = "";
+  ::GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+BOOL CALLBACK AddChild(HWND child, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+  return TRUE;
+}
+
+std::vector<HWND> ChildrenOf(HWND window) {
+  std::vector<HWND> children;
+  ::EnumChildWindows(window, AddChild, reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
+struct WindowSearch {
+  DWORD processId;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK AddVisibleWindowOf(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  if (owner == search->processId && ::IsWindowVisible(window)) search->found.push_back(window);
+  return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> WindowsOf(DWORD processId) {
+  WindowSearch search{processId, {}};
+  ::EnumWindows(AddVisibleWindowOf, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND WaitForWindow(const Process& process, const std::string& title) {
+  HWND found = nullptr;
+  WaitUntil([&] {
+    for (HWND window : WindowsOf(process.Id()))
+      if (TextOf(window) == title) found = window;
+    return found != nullptr || !process.Running();
+  });
+  return found;
+}
+
+HWND ButtonOf(HWND window, const std::string& text) {
+  for (HWND child : ChildrenOf(window))
+    if (_stricmp(ClassOf(child).c_str(), "Button") == 0 && TextOf(child) == text) return child;
+  return nullptr;
+}
+
+void Click(HWND button) { ::PostMessageA(button, BM_CLICK, 0, 0); }
+
+MessageBoxShown WaitForMessageBox(const Process& process) {
+  MessageBoxShown shown;
+  WaitUntil([&] {
+    for (HWND window : WindowsOf(process.Id())) {
+      if (ClassOf(window) != "#32770") continue;
+      for (HWND child : ChildrenOf(window))  // the prompt; the icon is a static without text
+        if (_stricmp(ClassOf(child).c_str(), "Static") == 0 && !TextOf(child).empty())
+          shown = {window, TextOf(window), TextOf(child)};
+    }
+    return shown.box != nullptr || !process.Running();
+  });
+  return shown;
+}
+
+bool Answer(const MessageBoxShown& shown, int id) {
+  ::PostMessageA(shown.box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(::GetDlgItem(shown.box, id)));
+  return WaitUntil([&] { return !::IsWindow(shown.box) || !::IsWindowVisible(shown.box); });
+}
+
+int Pixels::Count(std::uint32_t colour) const {
+  return int(std::count(rgb.begin(), rgb.end(), colour));
+}
+
+namespace {
+
+Pixels Capture(const RECT& area) {
+  Pixels pixels;
+  pixels.width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof info.bmiHeader, pixels.width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  const HDC screen = ::GetDC(nullptr);
+  const HDC memory = ::CreateCompatibleDC(screen);
+  void* bits = nullptr;
+  const HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const HGDIOBJ previous = ::SelectObject(memory, bitmap);
+  if (bits != nullptr && ::BitBlt(memory, 0, 0, pixels.width, height, screen, area.left, area.top,
+                                  SRCCOPY | CAPTUREBLT)) {
+    ::GdiFlush();
+    const auto* bgrx = static_cast<const std::uint32_t*>(bits);
+    for (int i = 0; i < pixels.width * height; ++i) pixels.rgb.push_back(bgrx[i] & 0xFFFFFF);
+  }
+  ::SelectObject(memory, previous);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+}  // namespace
+
+Pixels WaitForPainted(HWND window, const RECT& area,
+                      const std::function<bool(const Pixels&)>& shows) {
+  Pixels last, current;
+  WaitUntil([&] {
+    POINT origin{0, 0};
+    ::ClientToScreen(window, &origin);
+    last = std::exchange(current, Capture({origin.x + area.left, origin.y + area.top,
+                                           origin.x + area.right, origin.y + area.bottom}));
+    return !current.rgb.empty() && current == last && shows(current);
+  });
+  return current;
+}
+
+namespace {
+
+BOOL CALLBACK AddNamedType(HMODULE, LPSTR type, LONG_PTR set) {
+  if (!IS_INTRESOURCE(type)) reinterpret_cast<std::set<std::string>*>(set)->insert(type);
+  return TRUE;
+}
+
+BOOL CALLBACK AddEntry(HMODULE, LPCSTR, LPCSTR name, WORD language, LONG_PTR list) {
+  reinterpret_cast<std::vector<std::string>*>(list)->push_back(
+      (IS_INTRESOURCE(name) ? std::to_string(ULONG_PTR(name)) : std::string(name)) + "/" +
+      std::to_string(language));
+  return TRUE;
+}
+
+BOOL CALLBACK AddEntriesOf(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR list) {
+  return ::EnumResourceLanguagesA(module, type, name, AddEntry, list);
+}
+
+}  // namespace
+
+std::vector<std::string> StoreProblems(const std::string& exe, const std::string& payloadFolder) {
+  const HMODULE module = ::LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (module == nullptr) return {"cannot load " + exe};
+  std::set<std::string> types;
+  ::EnumResourceTypesA(module, AddNamedType, reinterpret_cast<LONG_PTR>(&types));
+  std::vector<std::string> problems;
+  for (const Component& component : kManifest) {
+    std::string type = component.name;
+    ::CharUpperBuffA(&type[0], DWORD(type.size()));
+    if (types.erase(type) == 0) {
+      problems.push_back(type + ": no such type");
+      continue;
+    }
+    std::vector<std::string> entries;  // "id/language"
+    ::EnumResourceNamesA(module, type.c_str(), AddEntriesOf, reinterpret_cast<LONG_PTR>(&entries));
+    if (entries != std::vector<std::string>{"1/1033"}) problems.push_back(type + ": not 1/1033 only");
+    const HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(1), type.c_str());
+    const auto* data = static_cast<const char*>(::LockResource(::LoadResource(module, found)));
+    const std::optional<std::string> file = ReadWhole(payloadFolder + "\\" + component.name);
+    if (data == nullptr || !file || std::string(data, ::SizeofResource(module, found)) != *file)
+      problems.push_back(type + ": differs from " + component.name);
+  }
+  for (const std::string& other : types) problems.push_back(other + ": not a component");
+  ::FreeLibrary(module);
+  return problems;
+}
+
+}  // namespace tarnvel::test

@@ -1,0 +1,90 @@
+// What the Windows test programs share: files, processes, the windows and
+// message boxes of another process, screen pixels, and setup.exe's payload
+// store read back. Every wait is for a condition, with a deadline generous
+// enough for emulation, where a 32-bit process needs a minute to start.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarnvel::test {
+
+constexpr DWORD kDeadlineMs = 10 * 60 * 1000;
+
+// A path from the build ("Z:/work/...") with Windows separators.
+std::string BuildPath(std::string path);
+std::string SystemDirectory();
+// A new, empty folder of its own in the temporary folder.
+std::string NewFolder(const std::string& name);
+std::optional<std::string> ReadWhole(const std::string& path);
+bool WriteWhole(const std::string& path, const std::string& bytes, DWORD attributes = 0);
+void Remove(const std::string& path);
+DWORD Attributes(const std::string& path);
+// Names in `folder` that match `pattern` (wildcards as FindFirstFile takes them).
+std::vector<std::string> Matching(const std::string& folder, const std::string& pattern);
+// "MZ", then filler naming `name`, to `size` bytes: an older copy of a component.
+std::string OlderCopy(const std::string& name, std::size_t size = 4096);
+
+// Polls `done` until it holds; false when the deadline passes first.
+bool WaitUntil(const std::function<bool()>& done, DWORD deadlineMs = kDeadlineMs);
+
+// A started program. One still running when this goes (a failed test) is ended.
+class Process {
+ public:
+  Process(const std::string& image, const std::string& arguments, const std::string& folder = "");
+  ~Process();
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  bool Started() const { return info_.hProcess != nullptr; }
+  DWORD Id() const { return info_.dwProcessId; }
+  bool Running() const;
+  // The exit code; nothing when it still runs at the deadline.
+  std::optional<DWORD> Exit(DWORD deadlineMs = kDeadlineMs) const;
+
+ private:
+  PROCESS_INFORMATION info_{};
+};
+
+std::string TextOf(HWND window);
+// Visible top-level windows of the process.
+std::vector<HWND> WindowsOf(DWORD processId);
+// Its visible top-level window with this title; null when it ends first.
+HWND WaitForWindow(const Process& process, const std::string& title);
+// A child button by its text.
+HWND ButtonOf(HWND window, const std::string& text);
+// A user's click, as the button's own keyboard and mouse handling makes it.
+void Click(HWND button);
+
+struct MessageBoxShown {
+  HWND box = nullptr;
+  std::string title;
+  std::string text;
+};
+// The process's next message box, once its prompt is set; empty when the
+// process ends first.
+MessageBoxShown WaitForMessageBox(const Process& process);
+// Presses the box's button `id` and waits until the box is gone.
+bool Answer(const MessageBoxShown& shown, int id);
+
+// Screen pixels as 0xRRGGBB, row by row.
+struct Pixels {
+  int width = 0;
+  std::vector<std::uint32_t> rgb;
+  bool operator==(const Pixels& other) const { return width == other.width && rgb == other.rgb; }
+  int Count(std::uint32_t colour) const;
+};
+// `area` of the window's client area, captured until two captures in a row
+// agree and `shows` holds for them; the last capture when the deadline passes.
+Pixels WaitForPainted(HWND window, const RECT& area, const std::function<bool(const Pixels&)>& shows);
+
+// What is wrong with the payload store of `exe` against the files it binds
+// (`payloadFolder`): each component under its name in upper case as the
+// type, id 1, language 1033 only, byte for byte; no other named type.
+std::vector<std::string> StoreProblems(const std::string& exe, const std::string& payloadFolder);
+
+}  // namespace tarnvel::test

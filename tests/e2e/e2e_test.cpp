@@ -1,0 +1,265 @@
+// The real setup.exe under Wine, driven from outside as a user or a
+// deployment tool drives it, against the test prefix's system directory. A
+// start costs a minute under emulation, so each test is one run of setup.exe
+// and checks everything that run shows. Runs that ask hold still while their
+// box is up; that is when the window behind is read.
+#include <gtest/gtest.h>
+#include <windows.h>
+// After <windows.h>:
+#include <tlhelp32.h>
+
+#include <cmath>
+#include <map>
+#include <set>
+
+#include "driver.h"
+#include "install/manifest.h"
+
+namespace tarnvel::test {
+namespace {
+
+const std::string kSetupExe = BuildPath(TARNVEL_SETUP_EXE);
+const std::string kPayloads = BuildPath(TARNVEL_PAYLOAD_DIR);
+constexpr char kMarkKey[] = "Software\\Tarnvel\\StandIn\\Registered";
+constexpr char kPlantedNote[] = "planted-regsvr32-ran.txt";
+constexpr DWORD kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+std::string Target(const std::string& name) { return SystemDirectory() + "\\" + name; }
+std::string Payload(const std::string& name) {
+  return ReadWhole(kPayloads + "\\" + name).value_or("(missing)");
+}
+
+// Each stand-in's DllRegisterServer leaves a value named after its file.
+bool Registered(const std::string& name) {
+  return ::RegGetValueA(HKEY_CURRENT_USER, kMarkKey, name.c_str(), RRF_RT_REG_DWORD, nullptr,
+                        nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+// Registrations run beside the setup and outlive it.
+bool NoRegistrationRunning() {
+  const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  bool running = false;
+  for (BOOL more = ::Process32First(snapshot, &entry); more && !running;
+       more = ::Process32Next(snapshot, &entry))
+    running = _stricmp(entry.szExeFile, "regsvr32.exe") == 0;
+  ::CloseHandle(snapshot);
+  return !running;
+}
+
+// The component files of one test. Before and after it, no component is
+// present in the system directory except Wine's own, which carry the system
+// mark.
+class Targets {
+ public:
+  Targets() { Clear(); }
+  ~Targets() { Clear(); }
+  void Place(const std::string& name, DWORD attributes = 0) {
+    ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kMarkKey, name.c_str());
+    ASSERT_TRUE(WriteWhole(Target(name), OlderCopy(name), attributes)) << name;
+  }
+
+ private:
+  static void Clear() {
+    EXPECT_TRUE(WaitUntil(NoRegistrationRunning));
+    for (const Component& component : kManifest) {
+      if ((Attributes(Target(component.name)) & FILE_ATTRIBUTE_SYSTEM) == 0)
+        Remove(Target(component.name));
+    }
+  }
+};
+
+enum class Seed { Plain, ReadOnly, Hidden, Locked };
+const struct {
+  const char* name;
+  Seed seed;
+  bool replaced;
+} kSilentTargets[] = {
+    {"agentctl.dll", Seed::Plain, true},
+    {"MSINET.OCX", Seed::ReadOnly, true},
+    {"MSCAL.OCX", Seed::Locked, false},
+    {"PICCLP32.OCX", Seed::Hidden, false},
+};
+
+TEST(SilentRun, ReplacesAndRegistersPresentTargetsOnlyShowsNothingAndLeavesNothingBehind) {
+  Targets targets;
+  for (const auto& target : kSilentTargets) {
+    targets.Place(target.name, target.seed == Seed::ReadOnly ? FILE_ATTRIBUTE_READONLY
+                               : target.seed == Seed::Hidden ? FILE_ATTRIBUTE_HIDDEN
+                                                             : 0);
+  }
+  std::map<std::string, std::optional<std::string>> before;  // absent ones and Wine's own
+  for (const Component& component : kManifest) before[component.name] = ReadWhole(Target(component.name));
+  // A regsvr32.exe waits beside setup.exe, in its current folder.
+  const std::string folder = NewFolder("tarnvel_silent");
+  ASSERT_TRUE(::CopyFileA(kSetupExe.c_str(), (folder + "\\setup.exe").c_str(), FALSE));
+  ASSERT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANTED_REGSVR32).c_str(),
+                          (folder + "\\regsvr32.exe").c_str(), FALSE));
+  const HANDLE locked = ::CreateFileA(Target("MSCAL.OCX").c_str(), GENERIC_READ, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+
+  Process setup(folder + "\\setup.exe", "/s", folder);
+  ASSERT_TRUE(setup.Started());
+  std::set<std::string> windows;
+  WaitUntil([&] {
+    for (HWND window : WindowsOf(setup.Id())) windows.insert(TextOf(window));
+    return !setup.Running();
+  });
+  ::CloseHandle(locked);
+  EXPECT_EQ(setup.Exit(), 1u) << "MSCAL.OCX could not be written";
+  EXPECT_EQ(windows, std::set<std::string>{});
+
+  const std::string note = folder + "\\" + kPlantedNote;
+  WaitUntil([&] {
+    return (Registered("agentctl.dll") && Registered("MSINET.OCX")) ||
+           Attributes(note) != INVALID_FILE_ATTRIBUTES;
+  });
+  EXPECT_EQ(Attributes(note), INVALID_FILE_ATTRIBUTES) << "the planted regsvr32.exe ran";
+  for (const auto& target : kSilentTargets) {
+    SCOPED_TRACE(target.name);
+    before.erase(target.name);
+    EXPECT_TRUE(ReadWhole(Target(target.name)) ==
+                (target.replaced ? Payload(target.name) : OlderCopy(target.name)))
+        << (target.replaced ? "not the payload" : "changed");
+    EXPECT_EQ(Registered(target.name), target.replaced);
+    if (target.replaced) {
+      EXPECT_EQ(Attributes(Target(target.name)) & kMarks, 0u);
+    }
+  }
+  EXPECT_NE(Attributes(Target("PICCLP32.OCX")) & FILE_ATTRIBUTE_HIDDEN, 0u);
+  for (const auto& [name, bytes] : before)
+    EXPECT_TRUE(ReadWhole(Target(name)) == bytes) << name << " was absent or Wine's own";
+  EXPECT_EQ(Matching(SystemDirectory(), "~tvl*"), std::vector<std::string>{});
+}
+
+constexpr char kWelcome[] = "Welcome to Tarnvel Installation setup";
+constexpr char kInstallation[] = "Tarnvel Vivi-Installation Setup";
+constexpr char kCancelTitle[] = "Are you Sure?";
+constexpr char kCancelPrompt[] = "Are you sure. You want to cancel setup?";
+constexpr std::uint32_t kGreen = 0x00FF00;
+constexpr std::uint32_t kWhite = 0xFFFFFF;
+
+std::string ReplacePrompt(const std::string& name) {
+  return "The file\"" + name + "\" already exist.\r\nDo you want to replace it?";
+}
+
+// Puts the box in the screen's bottom-right corner, clear of the window.
+void MoveAside(HWND box) {
+  RECT r;
+  ::GetWindowRect(box, &r);
+  ::SetWindowPos(box, nullptr, ::GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left),
+                 ::GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The bar's middle row once it shows `entries` of 28 done: its green fill
+// inside a 1-pixel border, over the white background (80, 152, 321 x 17 at
+// 96 DPI).
+int BarFill(int entries) { return int(std::lround(std::nearbyint(4815.0 * entries / 28) / 15)) - 2; }
+Pixels BarRow(HWND installation, int entries) {
+  return WaitForPainted(installation, {80, 160, 401, 161}, [&](const Pixels& row) {
+    return std::abs(row.Count(kGreen) - BarFill(entries)) <= 1;
+  });
+}
+
+TEST(GuiRun, AskModeShowsEachQuestionOverTheGrownBarAndEndsWithTheFinishMessage) {
+  Targets targets;
+  targets.Place("MSCOMCTL.OCX");  // entry 12: Yes
+  targets.Place("SYSINFO.OCX");   // entry 25: Cancel, then No
+  Process setup(kSetupExe, "");
+  const HWND welcome = WaitForWindow(setup, kWelcome);
+  ASSERT_NE(welcome, nullptr);
+  RECT welcomeRect, installationRect;
+  ::GetWindowRect(welcome, &welcomeRect);
+  Click(ButtonOf(welcome, "Next >>"));
+  const HWND installation = WaitForWindow(setup, kInstallation);
+  ASSERT_NE(installation, nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(welcome); }));
+  ::GetWindowRect(installation, &installationRect);
+  EXPECT_TRUE(::EqualRect(&welcomeRect, &installationRect)) << "not at the welcome window's place";
+
+  const HWND ask = ButtonOf(installation, "Ask me before over write.");
+  Click(ask);
+  ASSERT_TRUE(WaitUntil([&] {
+    DWORD_PTR state = 0;
+    return ::SendMessageTimeoutA(ask, BM_GETCHECK, 0, 0, SMTO_NORMAL, kDeadlineMs, &state) &&
+           state == BST_CHECKED;
+  }));
+  Click(ButtonOf(installation, "Install"));
+
+  MessageBoxShown shown = WaitForMessageBox(setup);
+  EXPECT_EQ(shown.title, "Confirm File Replace");
+  EXPECT_EQ(shown.text, ReplacePrompt("MSCOMCTL.OCX"));
+  MoveAside(shown.box);
+  const Pixels grown = BarRow(installation, 11);
+  EXPECT_NEAR(grown.Count(kGreen), BarFill(11), 1) << "the bar after 11 of 28 entries";
+  EXPECT_GT(grown.Count(kWhite), 100) << "the background beside the bar";
+  EXPECT_TRUE(Answer(shown, IDYES));
+
+  shown = WaitForMessageBox(setup);
+  EXPECT_EQ(shown.text, ReplacePrompt("SYSINFO.OCX"));
+  EXPECT_TRUE(Answer(shown, IDCANCEL));
+  shown = WaitForMessageBox(setup);
+  EXPECT_EQ(shown.title, kCancelTitle);
+  EXPECT_EQ(shown.text, kCancelPrompt);
+  EXPECT_TRUE(Answer(shown, IDNO));
+
+  shown = WaitForMessageBox(setup);
+  EXPECT_EQ(shown.title, "Installation Finish");
+  EXPECT_EQ(shown.text, "Installed sucessfully.");
+  MoveAside(shown.box);
+  const Pixels full = BarRow(installation, 28);
+  EXPECT_NEAR(full.Count(kGreen), BarFill(28), 1) << "the full bar";
+  EXPECT_EQ(full.Count(kWhite), 0);
+  EXPECT_TRUE(Answer(shown, IDOK));
+  EXPECT_EQ(setup.Exit(), 0u);
+  EXPECT_TRUE(ReadWhole(Target("MSCOMCTL.OCX")) == Payload("MSCOMCTL.OCX")) << "Yes writes it";
+  EXPECT_TRUE(ReadWhole(Target("SYSINFO.OCX")) == OlderCopy("SYSINFO.OCX")) << "Cancel leaves it";
+  EXPECT_TRUE(WaitUntil([] { return Registered("MSCOMCTL.OCX"); }));
+}
+
+TEST(GuiRun, CloseBoxAsksToConfirmAndYesEndsWithTheCancelledCode) {
+  Process setup(kSetupExe, "");
+  const HWND welcome = WaitForWindow(setup, kWelcome);
+  ASSERT_NE(welcome, nullptr);
+  ::PostMessageA(welcome, WM_SYSCOMMAND, SC_CLOSE, 0);
+  const MessageBoxShown shown = WaitForMessageBox(setup);
+  EXPECT_EQ(shown.title, kCancelTitle);
+  EXPECT_EQ(shown.text, kCancelPrompt);
+  Answer(shown, IDYES);
+  EXPECT_EQ(setup.Exit(), 2u);
+}
+
+// Release builds: these need the payload checksums and the signing script.
+TEST(ReleaseCopy, DamagedPayloadIsRefusedWhileTheOtherTargetsAreWritten) {
+  const std::string damaged = "MSFLXGRD.OCX";
+  // Loaded as a data file, the image lies in memory as it lies on disk.
+  const HMODULE module = ::LoadLibraryExA(kSetupExe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  const HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(1), damaged.c_str());
+  const std::size_t offset = static_cast<const char*>(::LockResource(::LoadResource(module, found))) -
+                             reinterpret_cast<const char*>(ULONG_PTR(module) & ~ULONG_PTR(3));
+  ::FreeLibrary(module);
+  std::string exe = ReadWhole(kSetupExe).value_or("");
+  const std::string payload = Payload(damaged);
+  ASSERT_EQ(exe.compare(offset, payload.size(), payload), 0) << "no payload at " << offset;
+  exe[offset + payload.size() / 2] ^= 0x20;
+  const std::string copy = NewFolder("tarnvel_damaged") + "\\setup.exe";
+  ASSERT_TRUE(WriteWhole(copy, exe));
+
+  Targets targets;
+  targets.Place(damaged);
+  targets.Place("RICHTX32.OCX");
+  Process setup(copy, "/s");
+  EXPECT_EQ(setup.Exit(), 1u);
+  EXPECT_TRUE(ReadWhole(Target(damaged)) == OlderCopy(damaged)) << "the damaged payload was written";
+  EXPECT_TRUE(ReadWhole(Target("RICHTX32.OCX")) == Payload("RICHTX32.OCX"));
+}
+
+TEST(ReleaseCopy, SignedCopyStillHoldsEveryPayloadByteForByte) {
+  EXPECT_EQ(StoreProblems(BuildPath(TARNVEL_SIGNED_EXE), kPayloads), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace tarnvel::test
