@@ -96,6 +96,14 @@ TEST(Extraction, WritesExactlyThePayloadOverPresentFilesOnlyAndLeavesNoTemporary
     }
     EXPECT_EQ(Matching(folder, "*").size(), c.before ? 1u : 0u) << "a temporary file is left";
   }
+  // Nor does either step on its own create an absent target.
+  const std::string absent = folder + "\\absent.dll";
+  EXPECT_FALSE(platform.ResetAttributes(absent));
+  if (platform.OpenOutput(absent)) {
+    ADD_FAILURE() << "opened an absent target";
+    platform.CloseOutput();
+  }
+  EXPECT_EQ(Attributes(absent), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(Extraction, SweepRemovesLeftoverTemporaryFilesButNotOneHeldOpenNorOtherNames) {
