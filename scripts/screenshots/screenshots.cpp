@@ -40,7 +40,8 @@ bool Shoot(HWND window, RECT area, const char* name, int caption, std::uint32_t 
   if (file == nullptr) return Fail("cannot write a file");
   std::fprintf(file, "P6\n%d %d\n255\n", shot.width, int(shot.rgb.size()) / shot.width);
   for (std::uint32_t rgb : shot.rgb) {
-    const unsigned char bytes[] = {(unsigned char)(rgb >> 16), (unsigned char)(rgb >> 8), (unsigned char)rgb};
+    const unsigned char bytes[] = {(unsigned char)(rgb >> 16), (unsigned char)(rgb >> 8),
+                                   (unsigned char)rgb};
     std::fwrite(bytes, 1, 3, file);
   }
   std::fclose(file);
@@ -85,7 +86,8 @@ bool At96Dpi() {
   ::SetWindowPos(question.box, nullptr, x, window.bottom - 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   ::OffsetRect(&box, x - box.left, window.bottom - 60 - box.top);
   ::UnionRect(&both, &window, &box);
-  if (!Shoot(installation, both, "installation-running", COLOR_INACTIVECAPTION, 0x00FF00, 100)) return false;
+  if (!Shoot(installation, both, "installation-running", COLOR_INACTIVECAPTION, 0x00FF00, 100))
+    return false;
   const bool ended = Answer(question, IDNO) && AnswerNext(setup, IDOK) && setup.Exit();
   Remove(target);
   return ended || Fail("setup did not end");
