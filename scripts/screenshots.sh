@@ -10,7 +10,7 @@ cmake --preset win32 >/dev/null
 cmake --build --preset win32 --target setup tarnvel_test_driver
 build=build/win32
 i686-w64-mingw32-g++ -std=c++17 -O1 -Wall -Wextra -Werror -DTARNVEL_SETUP_EXE="\"Z:$PWD/$build/setup.exe\"" \
-  -Itests/e2e scripts/screenshots/screenshots.cpp $build/tests/e2e/libtarnvel_test_driver.a \
+  -Itests/e2e scripts/screenshots/screenshots.cpp $build/tests/libtarnvel_test_driver.a \
   $build/libtarnvel_core.a -static -luser32 -lgdi32 -ladvapi32 -o $build/screenshots.exe
 
 unset WINEPREFIX TARNVEL_WINE_SESSION TARNVEL_WINE_HEADLESS DISPLAY

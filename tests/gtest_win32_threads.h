@@ -1,43 +1,25 @@
 // GCC 12's win32-threads runtime has no std::mutex and no
-// std::condition_variable, yet GoogleTest's Windows build names them in the
-// one class it starts threads with. Forced into GoogleTest and the Windows
-// tests only; the program itself uses no threads.
+// std::condition_variable, and GoogleTest builds its Notification, the one
+// place it names them, on both. Forced into GoogleTest and the Windows tests,
+// this Notification on a Win32 event takes its place. The program itself
+// uses no threads.
 #pragma once
 
 #ifdef __cplusplus
-#include <condition_variable>
-#include <mutex>
-
-#if !defined(_GLIBCXX_HAS_GTHREADS)
 #include <windows.h>
 
-namespace std {
+#define GTEST_HAS_NOTIFICATION_ 1
 
-class mutex {
+namespace testing::internal {
+
+class Notification {
  public:
-  mutex() = default;
-  mutex(const mutex&) = delete;
-  mutex& operator=(const mutex&) = delete;
-  void lock() { AcquireSRWLockExclusive(&lock_); }
-  void unlock() { ReleaseSRWLockExclusive(&lock_); }
-  PSRWLOCK native_handle() { return &lock_; }
+  void Notify() { ::SetEvent(event_); }
+  void WaitForNotification() { ::WaitForSingleObject(event_, INFINITE); }
 
  private:
-  SRWLOCK lock_ = SRWLOCK_INIT;
+  HANDLE event_ = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
 };
 
-class condition_variable {
- public:
-  void notify_all() { WakeAllConditionVariable(&condition_); }
-  template <class Predicate>
-  void wait(unique_lock<mutex>& lock, Predicate ready) {
-    while (!ready()) SleepConditionVariableSRW(&condition_, lock.mutex()->native_handle(), INFINITE, 0);
-  }
-
- private:
-  CONDITION_VARIABLE condition_ = CONDITION_VARIABLE_INIT;
-};
-
-}  // namespace std
-#endif
+}  // namespace testing::internal
 #endif

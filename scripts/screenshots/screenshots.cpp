@@ -29,9 +29,6 @@ std::uint32_t SystemColour(int index) {
 // `area` on screen, once painted: the title bar (in `caption`, a system
 // colour) and at least `least` pixels of `colour`.
 bool Shoot(HWND window, RECT area, const char* name, int caption, std::uint32_t colour, int least) {
-  // Wine leaves the frame of a window shown from another process unpainted
-  // until something asks for it.
-  ::RedrawWindow(window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
   POINT origin{0, 0};
   ::ClientToScreen(window, &origin);
   ::OffsetRect(&area, -origin.x, -origin.y);
@@ -43,7 +40,8 @@ bool Shoot(HWND window, RECT area, const char* name, int caption, std::uint32_t 
   if (file == nullptr) return Fail("cannot write a file");
   std::fprintf(file, "P6\n%d %d\n255\n", shot.width, int(shot.rgb.size()) / shot.width);
   for (std::uint32_t rgb : shot.rgb) {
-    const unsigned char bytes[] = {(unsigned char)(rgb >> 16), (unsigned char)(rgb >> 8), (unsigned char)rgb};
+    const unsigned char bytes[] = {(unsigned char)(rgb >> 16), (unsigned char)(rgb >> 8),
+                                   (unsigned char)rgb};
     std::fwrite(bytes, 1, 3, file);
   }
   std::fclose(file);
@@ -88,7 +86,8 @@ bool At96Dpi() {
   ::SetWindowPos(question.box, nullptr, x, window.bottom - 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   ::OffsetRect(&box, x - box.left, window.bottom - 60 - box.top);
   ::UnionRect(&both, &window, &box);
-  if (!Shoot(installation, both, "installation-running", COLOR_INACTIVECAPTION, 0x00FF00, 100)) return false;
+  if (!Shoot(installation, both, "installation-running", COLOR_INACTIVECAPTION, 0x00FF00, 100))
+    return false;
   const bool ended = Answer(question, IDNO) && AnswerNext(setup, IDOK) && setup.Exit();
   Remove(target);
   return ended || Fail("setup did not end");

@@ -1,6 +1,8 @@
 #include "driver.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <utility>
 
@@ -20,36 +22,24 @@ std::string SystemDirectory() {
 
 std::string NewFolder(const std::string& name) {
   char temp[MAX_PATH];
-  const std::string folder = std::string(temp, ::GetTempPathA(MAX_PATH, temp)) + name + "_" +
-                             std::to_string(::GetCurrentProcessId());
+  const std::string folder = std::string(temp, ::GetTempPathA(MAX_PATH, temp)) + name;
   for (const std::string& left : Matching(folder, "*")) Remove(folder + "\\" + left);
   ::CreateDirectoryA(folder.c_str(), nullptr);
   return folder;
 }
 
 std::optional<std::string> ReadWhole(const std::string& path) {
-  const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string bytes(::GetFileSize(file, nullptr), '\0');
-  DWORD read = 0;
-  const bool ok = bytes.empty() || ::ReadFile(file, &bytes[0], DWORD(bytes.size()), &read, nullptr);
-  ::CloseHandle(file);
-  if (!ok || read != bytes.size()) return std::nullopt;
-  return bytes;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 bool WriteWhole(const std::string& path, const std::string& bytes, DWORD attributes) {
   Remove(path);
-  const HANDLE file =
-      ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool ok = ::WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
-                  written == bytes.size();
-  return ::CloseHandle(file) && ok &&
-         (attributes == 0 || ::SetFileAttributesA(path.c_str(), attributes));
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+  out.close();
+  return out && (attributes == 0 || ::SetFileAttributesA(path.c_str(), attributes));
 }
 
 void Remove(const std::string& path) {
@@ -63,20 +53,16 @@ std::vector<std::string> Matching(const std::string& folder, const std::string& 
   std::vector<std::string> names;
   WIN32_FIND_DATAA found;
   const HANDLE search = ::FindFirstFileA((folder + "\\" + pattern).c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..")
-      names.push_back(found.cFileName);
-  } while (::FindNextFileA(search, &found));
-  ::FindClose(search);
+  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(search, &found))
+    if (found.cFileName[0] != '.') names.push_back(found.cFileName);
+  if (search != INVALID_HANDLE_VALUE) ::FindClose(search);
   return names;
 }
 
-std::string OlderCopy(const std::string& name, std::size_t size) {
+std::string OlderCopy(const std::string& name) {
   std::string bytes = "MZ older copy of " + name + ". ";
-  while (bytes.size() < size) bytes += bytes;
-  bytes.resize(size);
-  return bytes;
+  while (bytes.size() < 4096) bytes += bytes;
+  return bytes.substr(0, 4096);
 }
 
 bool WaitUntil(const std::function<bool()>& done, DWORD deadlineMs) {
@@ -100,10 +86,8 @@ Process::Process(const std::string& image, const std::string& arguments,
 
 Process::~Process() {
   if (!Started()) return;
-  if (Running()) {
-    ::TerminateProcess(info_.hProcess, 255);
-    ::WaitForSingleObject(info_.hProcess, kDeadlineMs);
-  }
+  if (Running()) ::TerminateProcess(info_.hProcess, 255);
+  ::WaitForSingleObject(info_.hProcess, kDeadlineMs);
   ::CloseHandle(info_.hThread);
   ::CloseHandle(info_.hProcess);
 }
@@ -121,7 +105,7 @@ std::optional<DWORD> Process::Exit(DWORD deadlineMs) const {
 }
 
 // For a window of another process this is the text the window manager holds:
-// no message goes to that process.
+// nothing is asked of that process.
 std::string TextOf(HWND window) {
   char text[512] = "";
   ::GetWindowTextA(window, text, sizeof text);
@@ -136,36 +120,28 @@ std::string ClassOf(HWND window) {
   return name;
 }
 
-BOOL CALLBACK AddChild(HWND child, LPARAM list) {
-  reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+BOOL CALLBACK Collect(HWND window, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
   return TRUE;
 }
 
 std::vector<HWND> ChildrenOf(HWND window) {
   std::vector<HWND> children;
-  ::EnumChildWindows(window, AddChild, reinterpret_cast<LPARAM>(&children));
+  ::EnumChildWindows(window, Collect, reinterpret_cast<LPARAM>(&children));
   return children;
-}
-
-struct WindowSearch {
-  DWORD processId;
-  std::vector<HWND> found;
-};
-
-BOOL CALLBACK AddVisibleWindowOf(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<WindowSearch*>(param);
-  DWORD owner = 0;
-  ::GetWindowThreadProcessId(window, &owner);
-  if (owner == search->processId && ::IsWindowVisible(window)) search->found.push_back(window);
-  return TRUE;
 }
 
 }  // namespace
 
 std::vector<HWND> WindowsOf(DWORD processId) {
-  WindowSearch search{processId, {}};
-  ::EnumWindows(AddVisibleWindowOf, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  std::vector<HWND> all, visible;
+  ::EnumWindows(Collect, reinterpret_cast<LPARAM>(&all));
+  for (HWND window : all) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == processId && ::IsWindowVisible(window)) visible.push_back(window);
+  }
+  return visible;
 }
 
 HWND WaitForWindow(const Process& process, const std::string& title) {
@@ -253,20 +229,19 @@ Pixels WaitForPainted(HWND window, const RECT& area,
 
 namespace {
 
-BOOL CALLBACK AddNamedType(HMODULE, LPSTR type, LONG_PTR set) {
-  if (!IS_INTRESOURCE(type)) reinterpret_cast<std::set<std::string>*>(set)->insert(type);
+BOOL CALLBACK AddNamedType(HMODULE, LPSTR type, LONG_PTR types) {
+  if (!IS_INTRESOURCE(type)) reinterpret_cast<std::set<std::string>*>(types)->insert(type);
   return TRUE;
 }
 
-BOOL CALLBACK AddEntry(HMODULE, LPCSTR, LPCSTR name, WORD language, LONG_PTR list) {
-  reinterpret_cast<std::vector<std::string>*>(list)->push_back(
-      (IS_INTRESOURCE(name) ? std::to_string(ULONG_PTR(name)) : std::string(name)) + "/" +
-      std::to_string(language));
+BOOL CALLBACK AddEntry(HMODULE, LPCSTR, LPCSTR id, WORD language, LONG_PTR entries) {
+  reinterpret_cast<std::vector<std::string>*>(entries)->push_back(
+      (IS_INTRESOURCE(id) ? std::to_string(ULONG_PTR(id)) : id) + "/" + std::to_string(language));
   return TRUE;
 }
 
-BOOL CALLBACK AddEntriesOf(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR list) {
-  return ::EnumResourceLanguagesA(module, type, name, AddEntry, list);
+BOOL CALLBACK AddEntriesOf(HMODULE module, LPCSTR type, LPSTR id, LONG_PTR entries) {
+  return ::EnumResourceLanguagesA(module, type, id, AddEntry, entries);
 }
 
 }  // namespace
@@ -280,20 +255,17 @@ std::vector<std::string> StoreProblems(const std::string& exe, const std::string
   for (const Component& component : kManifest) {
     std::string type = component.name;
     ::CharUpperBuffA(&type[0], DWORD(type.size()));
-    if (types.erase(type) == 0) {
-      problems.push_back(type + ": no such type");
-      continue;
-    }
     std::vector<std::string> entries;  // "id/language"
     ::EnumResourceNamesA(module, type.c_str(), AddEntriesOf, reinterpret_cast<LONG_PTR>(&entries));
-    if (entries != std::vector<std::string>{"1/1033"}) problems.push_back(type + ": not 1/1033 only");
     const HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(1), type.c_str());
     const auto* data = static_cast<const char*>(::LockResource(::LoadResource(module, found)));
-    const std::optional<std::string> file = ReadWhole(payloadFolder + "\\" + component.name);
-    if (data == nullptr || !file || std::string(data, ::SizeofResource(module, found)) != *file)
-      problems.push_back(type + ": differs from " + component.name);
+    if (types.erase(type) == 0 || entries != std::vector<std::string>{"1/1033"} ||
+        data == nullptr ||
+        std::string(data, ::SizeofResource(module, found)) !=
+            ReadWhole(payloadFolder + "\\" + component.name))
+      problems.push_back(type);
   }
-  for (const std::string& other : types) problems.push_back(other + ": not a component");
+  for (const std::string& other : types) problems.push_back(other + " (not a component)");
   ::FreeLibrary(module);
   return problems;
 }

@@ -27,8 +27,8 @@ void Remove(const std::string& path);
 DWORD Attributes(const std::string& path);
 // Names in `folder` that match `pattern` (wildcards as FindFirstFile takes them).
 std::vector<std::string> Matching(const std::string& folder, const std::string& pattern);
-// "MZ", then filler naming `name`, to `size` bytes: an older copy of a component.
-std::string OlderCopy(const std::string& name, std::size_t size = 4096);
+// An older copy of a component: "MZ", then filler naming it, 4096 bytes.
+std::string OlderCopy(const std::string& name);
 
 // Polls `done` until it holds; false when the deadline passes first.
 bool WaitUntil(const std::function<bool()>& done, DWORD deadlineMs = kDeadlineMs);
@@ -80,11 +80,13 @@ struct Pixels {
 };
 // `area` of the window's client area, captured until two captures in a row
 // agree and `shows` holds for them; the last capture when the deadline passes.
-Pixels WaitForPainted(HWND window, const RECT& area, const std::function<bool(const Pixels&)>& shows);
+Pixels WaitForPainted(HWND window, const RECT& area,
+                      const std::function<bool(const Pixels&)>& shows);
 
-// What is wrong with the payload store of `exe` against the files it binds
-// (`payloadFolder`): each component under its name in upper case as the
-// type, id 1, language 1033 only, byte for byte; no other named type.
+// The payload-store entries of `exe` that are wrong or missing: each
+// component is stored under its name in upper case as the type, as id 1 in
+// language 1033 only, byte for byte as its file in `payloadFolder`; there is
+// no other named type.
 std::vector<std::string> StoreProblems(const std::string& exe, const std::string& payloadFolder);
 
 }  // namespace tarnvel::test

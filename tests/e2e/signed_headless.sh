@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# A copy of setup.exe signed with a certificate made here: it verifies, and
-# it runs silently with no display at all against a present target, which
-# then holds the payload and is registered.
+# A copy of setup.exe signed with a certificate made here verifies, and runs
+# silently with no display at all against a present target, which then holds
+# the payload and is registered.
 # Usage: signed_headless.sh SETUP_EXE PAYLOAD_DIR SOURCE_DIR WORK_DIR
 set -euo pipefail
 setup=$1 payload=$2 source=$3 work=$4
@@ -14,25 +14,23 @@ fi
 
 rm -rf "$work" && mkdir -p "$work" && cd "$work"
 export SETUP_SIGN_PASSWORD=tarnvel-test
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tarnvel test signer" \
-  -keyout key.pem -out cert.pem 2>/dev/null
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tarnvel test" -keyout key.pem \
+  -out cert.pem 2>/dev/null
 openssl pkcs12 -export -inkey key.pem -in cert.pem -out signer.p12 -passout env:SETUP_SIGN_PASSWORD
 cp "$setup" setup.exe
 cmake -DSETUP_EXE="$work/setup.exe" -DSETUP_SIGN_PKCS12="$work/signer.p12" -P "$source/payload/sign.cmake"
-osslsigncode verify -CAfile cert.pem -in setup.exe >verify.log 2>&1 || { cat verify.log; fail "does not verify"; }
+osslsigncode verify -CAfile cert.pem -in setup.exe >verify.log 2>&1 || { cat verify.log; fail "no valid signature"; }
 
-name=MSCOMM32.OCX
-target=$TARNVEL_SYSDIR_UNIX/$name
-key='HKCU\Software\Tarnvel\StandIn\Registered'
-{ printf 'MZ'; head -c 4094 /dev/zero; } >"$target"
+name=MSCOMM32.OCX key='HKCU\Software\Tarnvel\StandIn\Registered'
+{ printf 'MZ'; head -c 4094 /dev/zero; } >"$TARNVEL_SYSDIR_UNIX/$name"
 tarnvel_wine64 reg delete "$key" /v $name /f >/dev/null 2>&1 || true
 rc=0
 env -u DISPLAY WINEDEBUG=-all timeout 1500 /usr/lib/wine/wine setup.exe /s || rc=$?
 [ "$rc" = 0 ] || fail "exit code $rc without a display"
-cmp -s "$target" "$payload/$name" || fail "$name does not hold the payload"
-# The registration runs beside the setup and outlives it.
+cmp -s "$TARNVEL_SYSDIR_UNIX/$name" "$payload/$name" || fail "$name does not hold the payload"
+# The registration runs beside the setup and outlives it: polled, for ten minutes at most.
 for _ in $(seq 300); do
-  tarnvel_wine64 reg query "$key" /v $name >/dev/null 2>&1 && { rm -f "$target"; exit 0; }
+  tarnvel_wine64 reg query "$key" /v $name >/dev/null 2>&1 && exit 0
   sleep 2
 done
 fail "$name was not registered"

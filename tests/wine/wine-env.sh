@@ -75,6 +75,9 @@ tarnvel_boot_prefix() {
     cp /usr/share/wine/fonts/$font "$prefix/drive_c/windows/Fonts/" ||
       { tarnvel_log "fonts-wine is missing (run scripts/bootstrap.sh)"; return 1; }
   done
+  # The desktop wineboot started predates the setting: let it end, so the
+  # next program starts the virtual one.
+  timeout "$TARNVEL_WINE_BOOT_TIMEOUT" /usr/lib/wine/wineserver64 -w || return 1
   # 32-bit programs see C:\windows\system32 through the WoW64 redirection.
   export TARNVEL_SYSDIR_UNIX="$prefix/drive_c/windows/syswow64"
   touch "$prefix/.tarnvel-ready"
