@@ -1,6 +1,5 @@
 #include "driver.h"
 
-#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -92,10 +91,6 @@ Process::~Process() {
   ::CloseHandle(info_.hProcess);
 }
 
-bool Process::Running() const {
-  return Started() && ::WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
-}
-
 std::optional<DWORD> Process::Exit(DWORD deadlineMs) const {
   DWORD code = 0;
   if (!Started() || ::WaitForSingleObject(info_.hProcess, deadlineMs) != WAIT_OBJECT_0 ||
@@ -180,10 +175,6 @@ bool Answer(const MessageBoxShown& shown, int id) {
   ::PostMessageA(shown.box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(::GetDlgItem(shown.box, id)));
   return WaitUntil([&] { return !::IsWindow(shown.box) || !::IsWindowVisible(shown.box); });
-}
-
-int Pixels::Count(std::uint32_t colour) const {
-  return int(std::count(rgb.begin(), rgb.end(), colour));
 }
 
 namespace {

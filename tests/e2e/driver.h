@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -42,7 +43,7 @@ class Process {
   Process& operator=(const Process&) = delete;
   bool Started() const { return info_.hProcess != nullptr; }
   DWORD Id() const { return info_.dwProcessId; }
-  bool Running() const;
+  bool Running() const { return Started() && !Exit(0); }
   // The exit code; nothing when it still runs at the deadline.
   std::optional<DWORD> Exit(DWORD deadlineMs = kDeadlineMs) const;
 
@@ -76,7 +77,7 @@ struct Pixels {
   int width = 0;
   std::vector<std::uint32_t> rgb;
   bool operator==(const Pixels& other) const { return width == other.width && rgb == other.rgb; }
-  int Count(std::uint32_t colour) const;
+  int Count(std::uint32_t colour) const { return int(std::count(rgb.begin(), rgb.end(), colour)); }
 };
 // `area` of the window's client area, captured until two captures in a row
 // agree and `shows` holds for them; the last capture when the deadline passes.
