@@ -90,19 +90,20 @@ for name in ${targets[*]}; do rm -f "$sysdir/\$name"; done
 EOF
 
 wine=/usr/lib/wine/wine
-record=$work/record.txt
+record=$work/record
 export TARNVEL_BENCH_RECORD="Z:${record//\//\\}"
 cp "$work/record.exe" "$sysdir/regsvr32.exe"
 
 fail() { echo "bench: $*" >&2; exit 1; }
-records() { [ -f "$record" ] && wc -l <"$record" || echo 0; }
+records() { cat "$record"/*.txt 2>/dev/null | tr -cd '\n' | wc -c; }
 # Runs one command and checks its job: exit code 0, `expect` registrations
 # started (one per target, naming it), and with `written` each target holding
 # its payload.
 check() {
   local label=$1 expect=$2 written=$3 waited=0 name
   shift 3
-  rm -f "$record"
+  rm -rf "$record"
+  mkdir -p "$record"
   "$@" >/dev/null 2>&1 || fail "$label: exit code $?"
   while [ "$(records)" -lt "$expect" ] && [ "$waited" -lt "$((TARNVEL_BENCH_REGISTER_TIMEOUT * 10))" ]; do
     sleep 0.1
@@ -112,7 +113,7 @@ check() {
   [ "$(records)" -eq "$expect" ] || fail "$label: $(records) registrations started, expected $expect"
   for name in "${targets[@]}"; do
     if [ "$expect" -gt 0 ]; then
-      grep -qiF "system32\\$name\"" "$record" || fail "$label: no registration of $name"
+      cat "$record"/*.txt | grep -qiF "system32\\$name\"" || fail "$label: no registration of $name"
     fi
     if [ "$written" = yes ]; then
       cmp -s "$sysdir/$name" "$payload/$name" || fail "$label: $name not written"
