@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "app/setup_app.h"
+#include "app/win32_lazy_imports.h"
 #include "app/win32_platform.h"
 #include "app/win32_startup.h"
 #include "ui/win32_toolkit.h"
@@ -16,6 +17,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   tarnvel::ui::Win32Backend backend;
   tarnvel::ui::SetBackend(&backend);
   platform.SetMessageFilter(&tarnvel::ui::PreTranslate);
+  platform.SetMessageQueueProbe(&tarnvel::UserLibraryBound);
 
   // The program ends through EndProgram: a confirmed Cancel or the end of
   // the install run.

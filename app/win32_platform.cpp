@@ -1,11 +1,22 @@
 #include "app/win32_platform.h"
 
+#include <winternl.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <vector>
 
 #include "install/payload_checksum.h"
+
+// ntdll's security calls, which mingw's headers leave out.
+extern "C" {
+NTSTATUS NTAPI NtQuerySecurityObject(HANDLE handle, SECURITY_INFORMATION information,
+                                     PSECURITY_DESCRIPTOR descriptor, ULONG length,
+                                     PULONG lengthNeeded);
+NTSTATUS NTAPI NtSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
+                                   PSECURITY_DESCRIPTOR descriptor);
+}
 
 namespace tarnvel {
 
@@ -21,6 +32,17 @@ std::string DirectoryPartOf(const std::string& path) {
   return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
 }
 
+// `value` in lower-case digits of that base, without leading zeros.
+void AppendNumber(std::string& text, unsigned long value, unsigned base) {
+  char digits[32];
+  int count = 0;
+  do {
+    digits[count++] = "0123456789abcdef"[value % base];
+    value /= base;
+  } while (value != 0);
+  while (count > 0) text += digits[--count];
+}
+
 // A new, empty file beside `destination`, open for writing. CREATE_NEW never
 // takes over a file that is already there, a leftover of a killed run included.
 std::optional<std::pair<std::string, UniqueHandle>> CreateTemporaryBeside(
@@ -28,11 +50,13 @@ std::optional<std::pair<std::string, UniqueHandle>> CreateTemporaryBeside(
   static unsigned serial = 0;
   const std::string directory = DirectoryPartOf(destination);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    // user32's formatter: the C runtime's printf family would be a quarter of
-    // the program.
-    char name[40];
-    ::wsprintfA(name, "%s%lx_%u.tmp", kTemporaryPrefix, GetCurrentProcessId(), ++serial);
-    std::string path = directory + name;
+    // Formatted by hand: the C runtime's printf family would be a quarter of
+    // the program, and user32's would load user32 for a silent run.
+    std::string path = directory + kTemporaryPrefix;
+    AppendNumber(path, GetCurrentProcessId(), 16);
+    path += '_';
+    AppendNumber(path, ++serial, 10);
+    path += ".tmp";
     // No sharing, delete included, until it is renamed or deleted: a sweep by
     // another run cannot take it away meanwhile.
     UniqueHandle file(::CreateFileA(path.c_str(),
@@ -78,20 +102,34 @@ bool IsTemporaryName(std::string name) {
          digits("0123456789", 10) && literal(".tmp") && at == name.size();
 }
 
+constexpr NTSTATUS kStatusBufferTooSmall = static_cast<NTSTATUS>(0xC0000023);
+
 // The security kCopiedSecurity names, self-relative. False when it cannot be
-// read; empty when the file system keeps none at all.
+// read; empty when the file system keeps none at all. Through ntdll, which
+// GetKernelObjectSecurity wraps: advapi32 would be a library loaded for it
+// alone, and a first guess at the size spares most files a second call.
 bool ReadSecurity(HANDLE file, std::vector<unsigned char>& descriptor) {
-  descriptor.clear();
-  DWORD needed = 0;
-  if (!::GetKernelObjectSecurity(file, kCopiedSecurity, nullptr, 0, &needed) &&
-      ::GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+  descriptor.resize(256);
+  ULONG needed = 0;
+  NTSTATUS status = ::NtQuerySecurityObject(file, kCopiedSecurity, descriptor.data(),
+                                            static_cast<ULONG>(descriptor.size()), &needed);
+  if (status == kStatusBufferTooSmall && needed > descriptor.size()) {
     descriptor.resize(needed);
-    if (::GetKernelObjectSecurity(file, kCopiedSecurity, descriptor.data(), needed, &needed))
-      return true;
+    status = ::NtQuerySecurityObject(file, kCopiedSecurity, descriptor.data(),
+                                     static_cast<ULONG>(descriptor.size()), &needed);
   }
-  const DWORD error = ::GetLastError();
+  if (NT_SUCCESS(status) && needed <= descriptor.size()) {
+    descriptor.resize(needed);
+    return true;
+  }
   descriptor.clear();
+  const ULONG error = ::RtlNtStatusToDosError(status);
   return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION;
+}
+
+// SetKernelObjectSecurity without advapi32; its Windows error code.
+ULONG WriteSecurity(HANDLE file, std::vector<unsigned char>& descriptor) {
+  return ::RtlNtStatusToDosError(::NtSetSecurityObject(file, kCopiedSecurity, descriptor.data()));
 }
 
 // Giving a file an owner other than the caller (or a group it may assign)
@@ -112,8 +150,7 @@ bool ApplySecurityWithRestorePrivilege(HANDLE file, std::vector<unsigned char>& 
     return false;
   // ERROR_NOT_ALL_ASSIGNED: the token does not hold it.
   const bool enabled = ::GetLastError() == ERROR_SUCCESS;
-  const bool applied =
-      enabled && ::SetKernelObjectSecurity(file, kCopiedSecurity, descriptor.data()) != FALSE;
+  const bool applied = enabled && WriteSecurity(file, descriptor) == ERROR_SUCCESS;
   if (enabled && previous.PrivilegeCount > 0)
     ::AdjustTokenPrivileges(token, FALSE, &previous, 0, nullptr, nullptr);
   return applied;
@@ -131,9 +168,9 @@ bool ApplySecurity(HANDLE file, std::vector<unsigned char>& descriptor) {
   // under Wine the file then also keeps the Unix mode it was made with.
   std::vector<unsigned char> current;
   if (ReadSecurity(file, current) && current == descriptor) return true;
-  if (::SetKernelObjectSecurity(file, kCopiedSecurity, descriptor.data())) return true;
-  return ::GetLastError() == ERROR_INVALID_OWNER &&
-         ApplySecurityWithRestorePrivilege(file, descriptor);
+  const ULONG error = WriteSecurity(file, descriptor);
+  if (error == ERROR_SUCCESS) return true;
+  return error == ERROR_INVALID_OWNER && ApplySecurityWithRestorePrivilege(file, descriptor);
 }
 
 enum class RenameOutcome { kRenamed, kFailed, kUnsupported };
@@ -145,9 +182,11 @@ RenameOutcome RenameOpenFile(HANDLE file, const std::string& destination) {
   // Looked up by name: systems before Vista lack it.
   using SetFileInformationByHandleFn =
       BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
-  const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-  const FARPROC found =
-      kernel != nullptr ? ::GetProcAddress(kernel, "SetFileInformationByHandle") : nullptr;
+  // Once per run: Wine answers GetModuleHandle by searching the disk.
+  static const FARPROC found = [] {
+    const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    return kernel != nullptr ? ::GetProcAddress(kernel, "SetFileInformationByHandle") : nullptr;
+  }();
   if (found == nullptr) return RenameOutcome::kUnsupported;
   const auto setFileInformation =
       reinterpret_cast<SetFileInformationByHandleFn>(reinterpret_cast<void (*)()>(found));
@@ -230,6 +269,10 @@ void Win32Platform::EndProgram(int exitCode) {
 }
 
 void Win32Platform::PumpEvents() {
+  // Only a queue can hold events, and a thread has one only once it has
+  // called into user32. Asking before then would load user32 and make one,
+  // most of what a silent run would otherwise spend before its first file.
+  if (mayHaveQueue_ != nullptr && !mayHaveQueue_()) return;
   MSG message;
   while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {

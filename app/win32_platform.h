@@ -29,6 +29,10 @@ class Win32Platform : public Platform {
   using MessageFilter = std::function<bool(MSG& message)>;
   void SetMessageFilter(MessageFilter filter) { filter_ = std::move(filter); }
 
+  // Tells whether the thread may have a message queue yet: only a call into
+  // user32 makes one. Without a probe it is taken to have one.
+  void SetMessageQueueProbe(bool (*mayHaveQueue)()) { mayHaveQueue_ = mayHaveQueue; }
+
   // The program's main loop: waits for and handles messages until WM_QUIT,
   // whose exit code it returns. The program normally ends inside it, through
   // EndProgram, and never sees WM_QUIT.
@@ -94,6 +98,7 @@ class Win32Platform : public Platform {
   void Dispatch(MSG& message);
 
   MessageFilter filter_;
+  bool (*mayHaveQueue_)() = nullptr;
   std::optional<Output> output_;
 };
 

@@ -33,11 +33,19 @@ if(program GREATER budget)
   message(WARNING "setup.exe's program is ${program} bytes, over its budget of ${budget}")
 endif()
 
-# The runtime's exception machinery must stay out: one guarded static or one
-# library call that throws brings back the unwinder and its tables.
+# Two things a link must not bring back. The runtime's exception machinery:
+# one guarded static or one library call that throws brings back the unwinder
+# and its tables. And a static import of user32, gdi32 or advapi32: they are
+# bound on first use (app/win32_lazy_imports.cpp), so that a silent run with
+# nothing to write loads none of them; a function missing from that table is
+# linked from its import library instead.
 if(MAP)
   file(STRINGS "${MAP}" unwinding REGEX "\\((eh_throw|eh_personality|unwind-dw2)\\.o\\)" LIMIT_COUNT 1)
   if(unwinding)
     message(FATAL_ERROR "setup.exe links the runtime's exception machinery: ${unwinding}")
+  endif()
+  file(STRINGS "${MAP}" bound REGEX "lib(user32|gdi32|advapi32)\\.a\\(" LIMIT_COUNT 1)
+  if(bound)
+    message(FATAL_ERROR "setup.exe imports a function that app/win32_lazy_imports.cpp does not list: ${bound}")
   endif()
 endif()

@@ -1,0 +1,152 @@
+// The program's calls into user32, gdi32 and advapi32, bound on first use
+// instead of at start-up. A silent run with nothing to write then never loads
+// them: under Wine, user32 and the libraries it pulls in are most of the
+// start-up of a process that only looks at a few files.
+//
+// Each function here gets the import slot the compiler calls through
+// (__imp__Name@bytes), first pointing at a stub. The stub asks
+// TarnvelBindLazyImport for the real address, which replaces the slot, and
+// jumps there with the caller's arguments untouched. binutils' own delay-import
+// libraries (dlltool -y) produce unusable i386 stubs, hence this table.
+//
+// A function the program starts to use that is missing here is linked
+// straight from the import library; the build then fails (setup_size.cmake).
+#include "app/win32_lazy_imports.h"
+
+#include <windows.h>
+
+#include "app/platform.h"
+
+namespace {
+bool userLibraryBound = false;
+}  // namespace
+
+bool tarnvel::UserLibraryBound() { return userLibraryBound; }
+
+extern "C" FARPROC TarnvelBindLazyImport(const char* library, const char* name, FARPROC* slot) {
+  // Set first: loading user32 may already call back into the program.
+  if (::lstrcmpiA(library, "user32.dll") == 0) userLibraryBound = true;
+  // The libraries are known system DLLs; the default search is the system
+  // directory only (HardenProcess).
+  const HMODULE module = ::LoadLibraryA(library);
+  const FARPROC found = module != nullptr ? ::GetProcAddress(module, name) : nullptr;
+  if (found == nullptr) tarnvel::FailUnexpectedly("a system library is missing a function");
+  *slot = found;
+  return found;
+}
+
+// The stub keeps the stack as the caller left it: three arguments pushed and
+// popped around the cdecl call, then a jump. eax, ecx and edx are the caller's
+// to lose in both calling conventions.
+asm(R"(
+  .section .rdata$lazy_libraries, "dr"
+lazy_user32: .asciz "user32.dll"
+lazy_gdi32: .asciz "gdi32.dll"
+lazy_advapi32: .asciz "advapi32.dll"
+
+  .macro LAZY library, name, suffix
+  .section .rdata$lazy_names, "dr"
+lazy_name_\name: .asciz "\name"
+  .data
+  .globl __imp__\name\()\suffix
+  .p2align 2
+__imp__\name\()\suffix: .long lazy_stub_\name
+  .text
+lazy_stub_\name:
+  pushl $__imp__\name\()\suffix
+  pushl $lazy_name_\name
+  pushl $lazy_\library
+  call _TarnvelBindLazyImport
+  addl $12, %esp
+  jmp *%eax
+  .endm
+
+  LAZY advapi32, AdjustTokenPrivileges, @24
+  LAZY advapi32, GetKernelObjectSecurity, @20
+  LAZY advapi32, LookupPrivilegeValueA, @12
+  LAZY advapi32, OpenProcessToken, @12
+  LAZY advapi32, SetKernelObjectSecurity, @12
+
+  LAZY gdi32, BitBlt, @36
+  LAZY gdi32, CreateCompatibleBitmap, @12
+  LAZY gdi32, CreateCompatibleDC, @4
+  LAZY gdi32, CreateFontIndirectA, @4
+  LAZY gdi32, CreatePen, @12
+  LAZY gdi32, CreateSolidBrush, @4
+  LAZY gdi32, DeleteDC, @4
+  LAZY gdi32, DeleteObject, @4
+  LAZY gdi32, GetDeviceCaps, @8
+  LAZY gdi32, GetObjectA, @12
+  LAZY gdi32, GetStockObject, @4
+  LAZY gdi32, RoundRect, @28
+  LAZY gdi32, SelectObject, @8
+  LAZY gdi32, SetBkColor, @8
+  LAZY gdi32, SetBkMode, @8
+  LAZY gdi32, SetTextColor, @8
+  LAZY gdi32, SetViewportOrgEx, @16
+
+  LAZY user32, AdjustWindowRectEx, @16
+  LAZY user32, BeginPaint, @8
+  LAZY user32, CallWindowProcA, @20
+  LAZY user32, CreateWindowExA, @48
+  LAZY user32, DefWindowProcA, @16
+  LAZY user32, DeleteMenu, @12
+  LAZY user32, DestroyIcon, @4
+  LAZY user32, DestroyWindow, @4
+  LAZY user32, DispatchMessageA, @4
+  LAZY user32, DrawEdge, @16
+  LAZY user32, DrawFocusRect, @8
+  LAZY user32, DrawIconEx, @36
+  LAZY user32, DrawTextA, @20
+  LAZY user32, EnableWindow, @8
+  LAZY user32, EndPaint, @8
+  LAZY user32, EqualRect, @8
+  LAZY user32, FillRect, @12
+  LAZY user32, FrameRect, @12
+  LAZY user32, GetActiveWindow, @0
+  LAZY user32, GetAncestor, @8
+  LAZY user32, GetClientRect, @8
+  LAZY user32, GetDC, @4
+  LAZY user32, GetFocus, @0
+  LAZY user32, GetIconInfo, @8
+  LAZY user32, GetKeyState, @4
+  LAZY user32, GetMessageA, @16
+  LAZY user32, GetSysColor, @4
+  LAZY user32, GetSysColorBrush, @4
+  LAZY user32, GetSystemMenu, @8
+  LAZY user32, GetSystemMetrics, @4
+  LAZY user32, GetWindowLongA, @8
+  LAZY user32, GetWindowRect, @8
+  LAZY user32, GetWindowTextA, @12
+  LAZY user32, GetWindowTextLengthA, @4
+  LAZY user32, InflateRect, @12
+  LAZY user32, IntersectRect, @12
+  LAZY user32, InvalidateRect, @12
+  LAZY user32, IsChild, @8
+  LAZY user32, IsDialogMessageA, @8
+  LAZY user32, IsIconic, @4
+  LAZY user32, IsWindow, @4
+  LAZY user32, IsWindowEnabled, @4
+  LAZY user32, IsWindowVisible, @4
+  LAZY user32, LoadCursorA, @8
+  LAZY user32, LoadImageA, @24
+  LAZY user32, MapWindowPoints, @16
+  LAZY user32, MessageBoxA, @16
+  LAZY user32, OffsetRect, @12
+  LAZY user32, PeekMessageA, @20
+  LAZY user32, PostQuitMessage, @4
+  LAZY user32, RedrawWindow, @16
+  LAZY user32, RegisterClassExA, @4
+  LAZY user32, ReleaseDC, @8
+  LAZY user32, SendMessageA, @16
+  LAZY user32, SetFocus, @4
+  LAZY user32, SetWindowLongA, @12
+  LAZY user32, SetWindowPos, @28
+  LAZY user32, SetWindowTextA, @8
+  LAZY user32, ShowWindow, @8
+  LAZY user32, TranslateMessage, @4
+  LAZY user32, UnionRect, @12
+  LAZY user32, ValidateRect, @8
+  LAZY user32, wsprintfA
+  .text
+)");
