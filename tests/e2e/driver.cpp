@@ -64,6 +64,48 @@ std::string OlderCopy(const std::string& name) {
   return bytes.substr(0, 4096);
 }
 
+Traced RunTracingLibraries(const std::string& image, const std::string& arguments) {
+  Traced traced;
+  std::string commandLine = "\"" + image + "\" " + arguments;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessA(image.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                        DEBUG_ONLY_THIS_PROCESS, nullptr, nullptr, &startup, &info))
+    return traced;
+  const ULONGLONG deadline = ::GetTickCount64() + kDeadlineMs;
+  DEBUG_EVENT event{};
+  while (::GetTickCount64() < deadline && ::WaitForDebugEvent(&event, kDeadlineMs)) {
+    if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT && event.u.LoadDll.hFile != nullptr) {
+      char path[MAX_PATH];
+      const DWORD length =
+          ::GetFinalPathNameByHandleA(event.u.LoadDll.hFile, path, MAX_PATH, FILE_NAME_NORMALIZED);
+      std::string name(path, length < MAX_PATH ? length : 0);
+      name.erase(0, name.find_last_of('\\') + 1);
+      for (char& c : name) c = char(::tolower(static_cast<unsigned char>(c)));
+      traced.libraries.push_back(name);
+    }
+    if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT) ::CloseHandle(event.u.LoadDll.hFile);
+    if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT)
+      ::CloseHandle(event.u.CreateProcessInfo.hFile);
+    // Exceptions are the program's own to handle, the loader's breakpoint too.
+    const DWORD status =
+        event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT &&
+                event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT
+            ? DBG_EXCEPTION_NOT_HANDLED
+            : DBG_CONTINUE;
+    ::ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+    if (event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT) {
+      traced.exitCode = event.u.ExitProcess.dwExitCode;
+      break;
+    }
+  }
+  if (!traced.exitCode) ::TerminateProcess(info.hProcess, 255);
+  ::CloseHandle(info.hThread);
+  ::CloseHandle(info.hProcess);
+  return traced;
+}
+
 bool WaitUntil(const std::function<bool()>& done, DWORD deadlineMs) {
   const ULONGLONG deadline = ::GetTickCount64() + deadlineMs;
   while (!done()) {

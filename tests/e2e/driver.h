@@ -31,6 +31,14 @@ std::vector<std::string> Matching(const std::string& folder, const std::string& 
 // An older copy of a component: "MZ", then filler naming it, 4096 bytes.
 std::string OlderCopy(const std::string& name);
 
+// Runs `image` to its end as its debugger: the exit code (none at the
+// deadline) and the file name, in lower case, of every library it loaded.
+struct Traced {
+  std::optional<DWORD> exitCode;
+  std::vector<std::string> libraries;
+};
+Traced RunTracingLibraries(const std::string& image, const std::string& arguments);
+
 // Polls `done` until it holds; false when the deadline passes first.
 bool WaitUntil(const std::function<bool()>& done, DWORD deadlineMs = kDeadlineMs);
 

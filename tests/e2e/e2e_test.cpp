@@ -123,6 +123,28 @@ TEST(SilentRun, ReplacesAndRegistersPresentTargetsOnlyShowsNothingAndLeavesNothi
   EXPECT_EQ(Matching(SystemDirectory(), "~tvl*"), std::vector<std::string>{});
 }
 
+// The windowing libraries and advapi32 are for an interactive run: a silent
+// one, nothing to write or one file, loads none of them, nor needs a display.
+TEST(SilentRun, LoadsNoWindowingLibraryWhetherOrNotItWrites) {
+  for (const bool writes : {false, true}) {
+    SCOPED_TRACE(writes ? "one target present" : "no target present");
+    Targets targets;
+    if (writes) targets.Place("MSCOMM32.OCX");
+    const Traced run = RunTracingLibraries(kSetupExe, "/s");
+    EXPECT_EQ(run.exitCode, std::optional<DWORD>(0));
+    EXPECT_TRUE(std::find(run.libraries.begin(), run.libraries.end(), "kernel32.dll") !=
+                run.libraries.end())
+        << "the libraries it loads are not seen";
+    for (const char* library : {"user32.dll", "gdi32.dll", "advapi32.dll"})
+      EXPECT_TRUE(std::find(run.libraries.begin(), run.libraries.end(), library) ==
+                  run.libraries.end())
+          << library;
+    if (writes) {
+      EXPECT_TRUE(ReadWhole(Target("MSCOMM32.OCX")) == Payload("MSCOMM32.OCX"));
+    }
+  }
+}
+
 constexpr char kWelcome[] = "Welcome to Tarnvel Installation setup";
 constexpr char kInstallation[] = "Tarnvel Vivi-Installation Setup";
 constexpr char kCancelTitle[] = "Are you Sure?";
