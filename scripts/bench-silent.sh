@@ -113,7 +113,7 @@ check() {
   [ "$(records)" -eq "$expect" ] || fail "$label: $(records) registrations started, expected $expect"
   for name in "${targets[@]}"; do
     if [ "$expect" -gt 0 ]; then
-      cat "$record"/*.txt | grep -qiF "system32\\$name\"" || fail "$label: no registration of $name"
+      grep -qiF "system32\\$name\"" "$record"/*.txt || fail "$label: no registration of $name"
     fi
     if [ "$written" = yes ]; then
       cmp -s "$sysdir/$name" "$payload/$name" || fail "$label: $name not written"
