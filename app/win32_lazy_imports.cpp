@@ -26,12 +26,16 @@ bool tarnvel::UserLibraryBound() { return userLibraryBound; }
 extern "C" FARPROC TarnvelBindLazyImport(const char* library, const char* name, FARPROC* slot) {
   // Set first: loading user32 may already call back into the program.
   if (::lstrcmpiA(library, "user32.dll") == 0) userLibraryBound = true;
+  // The caller may have set the last error for the function to leave alone
+  // (SetWindowLong, say): binding must not change it.
+  const DWORD lastError = ::GetLastError();
   // The libraries are known system DLLs; the default search is the system
   // directory only (HardenProcess).
   const HMODULE module = ::LoadLibraryA(library);
   const FARPROC found = module != nullptr ? ::GetProcAddress(module, name) : nullptr;
   if (found == nullptr) tarnvel::FailUnexpectedly("a system library is missing a function");
   *slot = found;
+  ::SetLastError(lastError);
   return found;
 }
 
