@@ -81,11 +81,16 @@ sysdir=$TARNVEL_SYSDIR_UNIX
 /usr/lib/wine/wineserver64 -w
 /usr/lib/wine/wineserver64 -p
 
-# Run between timed runs: older, smaller copies in place of the 21 targets.
+# Run between timed runs: the registrations the last run started end first
+# (they would take the processor from the next run), then older, smaller
+# copies go in place of the 21 targets. pgrep only looks.
+settle='while pgrep -f "regsvr32[.]exe" >/dev/null; do sleep 0.05; done'
 cat >"$work/present.sh" <<EOF
+$settle
 for name in ${targets[*]}; do printf 'MZ old copy' >"$sysdir/\$name"; done
 EOF
 cat >"$work/absent.sh" <<EOF
+$settle
 for name in ${targets[*]}; do rm -f "$sysdir/\$name"; done
 EOF
 
