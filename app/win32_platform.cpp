@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/win32_startup.h"
 #include "install/payload_checksum.h"
 
 // ntdll's security calls, which mingw's headers leave out.
@@ -179,17 +180,11 @@ enum class RenameOutcome { kRenamed, kFailed, kUnsupported };
 // replacing the file there in one step. The name is resolved as the "A" calls
 // resolve it: from the ANSI code page, absolute or from the current directory.
 RenameOutcome RenameOpenFile(HANDLE file, const std::string& destination) {
-  // Looked up by name: systems before Vista lack it.
-  using SetFileInformationByHandleFn =
-      BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
-  // Once per run: Wine answers GetModuleHandle by searching the disk.
-  static const FARPROC found = [] {
-    const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-    return kernel != nullptr ? ::GetProcAddress(kernel, "SetFileInformationByHandle") : nullptr;
-  }();
-  if (found == nullptr) return RenameOutcome::kUnsupported;
-  const auto setFileInformation =
-      reinterpret_cast<SetFileInformationByHandleFn>(reinterpret_cast<void (*)()>(found));
+  // Systems before Vista lack it. Looked up once per run.
+  static const auto setFileInformation =
+      Kernel32Function<BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD)>(
+          "SetFileInformationByHandle");
+  if (setFileInformation == nullptr) return RenameOutcome::kUnsupported;
 
   const int length = ::MultiByteToWideChar(CP_ACP, 0, destination.c_str(), -1, nullptr, 0);
   if (length <= 0) return RenameOutcome::kFailed;

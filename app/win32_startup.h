@@ -1,10 +1,21 @@
 #pragma once
 
+#include <windows.h>
+
 namespace tarnvel {
 
 // First thing the program does: DLLs loaded from now on come only from the
 // system directory, never from the current directory or the one the setup
 // was started from (where a planted copy could wait beside a download).
 void HardenProcess();
+
+// A kernel32 function that older systems lack, looked up by name; null where
+// it is missing. Wine answers GetModuleHandle by searching the disk, so a
+// caller that needs one repeatedly looks it up once.
+FARPROC Kernel32Address(const char* name);
+template <typename Function>
+Function Kernel32Function(const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(Kernel32Address(name)));
+}
 
 }  // namespace tarnvel

@@ -66,43 +66,39 @@ std::string OlderCopy(const std::string& name) {
 
 Traced RunTracingLibraries(const std::string& image, const std::string& arguments) {
   Traced traced;
-  std::string commandLine = "\"" + image + "\" " + arguments;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  if (!::CreateProcessA(image.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                        DEBUG_ONLY_THIS_PROCESS, nullptr, nullptr, &startup, &info))
-    return traced;
+  // Its debugger is this thread; the Process ends it should the deadline pass.
+  const Process process(image, arguments, "", DEBUG_ONLY_THIS_PROCESS);
+  if (!process.Started()) return traced;
   const ULONGLONG deadline = ::GetTickCount64() + kDeadlineMs;
   DEBUG_EVENT event{};
-  while (::GetTickCount64() < deadline && ::WaitForDebugEvent(&event, kDeadlineMs)) {
-    if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT && event.u.LoadDll.hFile != nullptr) {
-      char path[MAX_PATH];
-      const DWORD length =
-          ::GetFinalPathNameByHandleA(event.u.LoadDll.hFile, path, MAX_PATH, FILE_NAME_NORMALIZED);
-      std::string name(path, length < MAX_PATH ? length : 0);
-      name.erase(0, name.find_last_of('\\') + 1);
-      for (char& c : name) c = char(::tolower(static_cast<unsigned char>(c)));
-      traced.libraries.push_back(name);
+  while (!traced.exitCode && ::GetTickCount64() < deadline &&
+         ::WaitForDebugEvent(&event, kDeadlineMs)) {
+    switch (event.dwDebugEventCode) {
+      case LOAD_DLL_DEBUG_EVENT:
+        if (const HANDLE file = event.u.LoadDll.hFile) {
+          char path[MAX_PATH];
+          const DWORD length =
+              ::GetFinalPathNameByHandleA(file, path, MAX_PATH, FILE_NAME_NORMALIZED);
+          std::string name(path, length < MAX_PATH ? length : 0);
+          name.erase(0, name.find_last_of('\\') + 1);
+          for (char& c : name) c = char(::tolower(static_cast<unsigned char>(c)));
+          traced.libraries.insert(name);
+          ::CloseHandle(file);
+        }
+        break;
+      case CREATE_PROCESS_DEBUG_EVENT:
+        ::CloseHandle(event.u.CreateProcessInfo.hFile);
+        break;
+      case EXIT_PROCESS_DEBUG_EVENT:
+        traced.exitCode = event.u.ExitProcess.dwExitCode;
+        break;
     }
-    if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT) ::CloseHandle(event.u.LoadDll.hFile);
-    if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT)
-      ::CloseHandle(event.u.CreateProcessInfo.hFile);
     // Exceptions are the program's own to handle, the loader's breakpoint too.
-    const DWORD status =
-        event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT &&
-                event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT
-            ? DBG_EXCEPTION_NOT_HANDLED
-            : DBG_CONTINUE;
-    ::ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
-    if (event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT) {
-      traced.exitCode = event.u.ExitProcess.dwExitCode;
-      break;
-    }
+    const bool passOn = event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT &&
+                        event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT;
+    ::ContinueDebugEvent(event.dwProcessId, event.dwThreadId,
+                         passOn ? DBG_EXCEPTION_NOT_HANDLED : DBG_CONTINUE);
   }
-  if (!traced.exitCode) ::TerminateProcess(info.hProcess, 255);
-  ::CloseHandle(info.hThread);
-  ::CloseHandle(info.hProcess);
   return traced;
 }
 
@@ -115,13 +111,13 @@ bool WaitUntil(const std::function<bool()>& done, DWORD deadlineMs) {
   return true;
 }
 
-Process::Process(const std::string& image, const std::string& arguments,
-                 const std::string& folder) {
+Process::Process(const std::string& image, const std::string& arguments, const std::string& folder,
+                 DWORD creationFlags) {
   std::string commandLine = "\"" + image + "\" " + arguments;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
-  if (!::CreateProcessA(image.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &startup, &info_))
+  if (!::CreateProcessA(image.c_str(), &commandLine[0], nullptr, nullptr, FALSE, creationFlags,
+                        nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info_))
     info_ = {};
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,7 @@ std::string OlderCopy(const std::string& name);
 // deadline) and the file name, in lower case, of every library it loaded.
 struct Traced {
   std::optional<DWORD> exitCode;
-  std::vector<std::string> libraries;
+  std::set<std::string> libraries;
 };
 Traced RunTracingLibraries(const std::string& image, const std::string& arguments);
 
@@ -45,7 +46,8 @@ bool WaitUntil(const std::function<bool()>& done, DWORD deadlineMs = kDeadlineMs
 // A started program. One still running when this goes (a failed test) is ended.
 class Process {
  public:
-  Process(const std::string& image, const std::string& arguments, const std::string& folder = "");
+  Process(const std::string& image, const std::string& arguments, const std::string& folder = "",
+          DWORD creationFlags = 0);
   ~Process();
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;

@@ -132,13 +132,9 @@ TEST(SilentRun, LoadsNoWindowingLibraryWhetherOrNotItWrites) {
     if (writes) targets.Place("MSCOMM32.OCX");
     const Traced run = RunTracingLibraries(kSetupExe, "/s");
     EXPECT_EQ(run.exitCode, std::optional<DWORD>(0));
-    EXPECT_TRUE(std::find(run.libraries.begin(), run.libraries.end(), "kernel32.dll") !=
-                run.libraries.end())
-        << "the libraries it loads are not seen";
+    EXPECT_EQ(run.libraries.count("kernel32.dll"), 1u) << "the libraries it loads are not seen";
     for (const char* library : {"user32.dll", "gdi32.dll", "advapi32.dll"})
-      EXPECT_TRUE(std::find(run.libraries.begin(), run.libraries.end(), library) ==
-                  run.libraries.end())
-          << library;
+      EXPECT_EQ(run.libraries.count(library), 0u) << library;
     if (writes) {
       EXPECT_TRUE(ReadWhole(Target("MSCOMM32.OCX")) == Payload("MSCOMM32.OCX"));
     }
