@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "app/platform.h"
+#include "install/run_log.h"
 
 namespace tarnvel {
 
@@ -30,6 +31,7 @@ void Platform::ReportUnexpectedError(const char* what) {
   // box's own loop runs window handlers that can fail too.
   const bool nested = reportingUnexpectedError_;
   reportingUnexpectedError_ = true;
+  if (!nested) Log(log_line::UnexpectedError(what));
   if (!nested && CommandTail() != kSilentTail) {
     MessageBox(std::string("An unexpected error ended the setup:\r\n") + what, "Tarnvel setup",
                kMbOk | 0x10 /* MB_ICONERROR */);

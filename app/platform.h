@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 // <windows.h>, when included first, would rename Platform::MessageBox to
 // MessageBoxA. Code that includes it after this file calls ::MessageBoxA.
@@ -28,13 +30,25 @@ constexpr int kIdNo = 7;
 
 // Exit codes, for silent deployment.
 constexpr int kExitSuccess = 0;          // run finished, nothing failed
-constexpr int kExitFailures = 1;         // run finished, some components failed
+constexpr int kExitFailures = 1;         // a component could not be written or registered
 constexpr int kExitCancelled = 2;        // the user confirmed Cancel
 constexpr int kExitUnexpectedError = 3;  // an unexpected error ended the program
 
 struct PayloadView {
   const std::uint8_t* data = nullptr;
   std::size_t size = 0;
+};
+
+// File attributes, with their Windows values.
+constexpr std::uint32_t kAttributeHidden = 0x2;
+constexpr std::uint32_t kAttributeSystem = 0x4;
+constexpr std::uint32_t kAttributeDirectory = 0x10;
+
+// Where putting a component on disk stopped, for the log.
+enum class OutputStep { kLoad, kAttributes, kOpen, kSecurity, kWrite, kRename, kClose };
+struct OutputFailure {
+  OutputStep step = OutputStep::kLoad;
+  std::uint32_t error = 0;  // the Windows error code
 };
 
 class Platform {
@@ -79,8 +93,9 @@ class Platform {
 
   // Removes the temporary output files that killed runs left in `directory`.
   // Only names of the program's own pattern are touched; one still held open
-  // by a live run stays. Shows nothing and never fails the run.
-  virtual void SweepTemporaryFiles(const std::string& directory) = 0;
+  // by a live run stays. Shows nothing and never fails the run; gives the
+  // paths it deleted.
+  virtual std::vector<std::string> SweepTemporaryFiles(const std::string& directory) = 0;
 
   // The executable's own resource of that type name (compared without regard
   // to case) and id. Fails when there is none or when its bytes do not match
@@ -88,9 +103,32 @@ class Platform {
   virtual bool LoadPayload(const std::string& typeName, int id, PayloadView& payload) = 0;
 
   // Starts `imagePath` with `commandLine`, its window hidden, in
-  // `workingDirectory`; does not wait. False only when it cannot be started.
-  virtual bool StartProcess(const std::string& imagePath, const std::string& commandLine,
-                            const std::string& workingDirectory) = 0;
+  // `workingDirectory`; does not wait. Its process id, or 0 when it cannot be
+  // started. The process stays known to the calls below until the end.
+  virtual std::uint32_t StartProcess(const std::string& imagePath, const std::string& commandLine,
+                                     const std::string& workingDirectory) = 0;
+
+  // The exit code of a process StartProcess started; none while it runs.
+  virtual std::optional<std::uint32_t> ExitCode(std::uint32_t processId) = 0;
+  // Returns once one of the processes has ended, a window event has arrived
+  // or `timeoutMs` has passed. Handles no event itself.
+  virtual void WaitForProcessOrEvent(const std::vector<std::uint32_t>& processIds,
+                                     std::uint32_t timeoutMs) = 0;
+  // A millisecond clock for deadlines; it wraps, so only differences count.
+  virtual std::uint32_t Milliseconds() = 0;
+
+  // The step and Windows error code of the last failed LoadPayload,
+  // ResetAttributes, OpenOutput, WriteOutput or CloseOutput.
+  virtual OutputFailure LastOutputFailure() = 0;
+  // The attributes of what is at `path`; none when nothing is there.
+  virtual std::optional<std::uint32_t> FileAttributes(const std::string& path) = 0;
+  // The system's text for a Windows error code, on one line.
+  virtual std::string ErrorText(std::uint32_t error) = 0;
+  // The program's file version, "1.0.0.0".
+  virtual std::string ProgramVersion() = 0;
+  // Adds one timed line to this run's log. A log that cannot be written is
+  // given up without a word: it never changes the run.
+  virtual void Log(const std::string& line) = 0;
 
   // Ends the program after an unexpected error: one modal report in an
   // interactive run, none in a silent one; exit code 3. A failure while the

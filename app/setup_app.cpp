@@ -2,6 +2,7 @@
 
 #include "app/cancel_confirmation.h"
 #include "app/command_tail.h"
+#include "install/run_log.h"
 
 namespace tarnvel {
 
@@ -20,7 +21,9 @@ FrmInstllation& SetupApp::Installation() {
 void SetupApp::Start() { welcome_.Load(); }
 
 void SetupApp::Welcome_Load() {
-  if (platform_.CommandTail() != kSilentTail) {
+  const std::string tail = platform_.CommandTail();
+  platform_.Log(log_line::Started(platform_.ProgramVersion(), tail, tail == kSilentTail));
+  if (tail != kSilentTail) {
     welcome_.Show();
     return;
   }

@@ -136,6 +136,7 @@ lazy_stub_\name:
   LAZY user32, LoadImageA, @24
   LAZY user32, MapWindowPoints, @16
   LAZY user32, MessageBoxA, @16
+  LAZY user32, MsgWaitForMultipleObjects, @20
   LAZY user32, OffsetRect, @12
   LAZY user32, PeekMessageA, @20
   LAZY user32, PostQuitMessage, @4

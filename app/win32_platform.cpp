@@ -125,6 +125,7 @@ bool ReadSecurity(HANDLE file, std::vector<unsigned char>& descriptor) {
   }
   descriptor.clear();
   const ULONG error = ::RtlNtStatusToDosError(status);
+  ::SetLastError(error);
   return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION;
 }
 
@@ -171,7 +172,10 @@ bool ApplySecurity(HANDLE file, std::vector<unsigned char>& descriptor) {
   if (ReadSecurity(file, current) && current == descriptor) return true;
   const ULONG error = WriteSecurity(file, descriptor);
   if (error == ERROR_SUCCESS) return true;
-  return error == ERROR_INVALID_OWNER && ApplySecurityWithRestorePrivilege(file, descriptor);
+  if (error == ERROR_INVALID_OWNER && ApplySecurityWithRestorePrivilege(file, descriptor))
+    return true;
+  ::SetLastError(error);
+  return false;
 }
 
 enum class RenameOutcome { kRenamed, kFailed, kUnsupported };
@@ -294,13 +298,20 @@ std::string Win32Platform::FilePresence(const std::string& path) {
 
 bool Win32Platform::ResetAttributes(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-    return false;
-  return ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE;
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Failed(OutputStep::kAttributes);
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    ::SetLastError(ERROR_DIRECTORY);
+    return Failed(OutputStep::kAttributes);
+  }
+  return ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE ||
+         Failed(OutputStep::kAttributes);
 }
 
 bool Win32Platform::OpenOutput(const std::string& path) {
-  if (output_) return false;
+  if (output_) {
+    ::SetLastError(ERROR_BUSY);
+    return Failed(OutputStep::kOpen);
+  }
   std::vector<unsigned char> security;
   {
     // Fails, leaving the content alone, when another program holds the file
@@ -309,12 +320,14 @@ bool Win32Platform::OpenOutput(const std::string& path) {
     UniqueHandle destination(::CreateFileA(path.c_str(), GENERIC_WRITE | DELETE | READ_CONTROL,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!destination || !ReadSecurity(destination.Get(), security)) return false;
+    if (!destination) return Failed(OutputStep::kOpen);
+    if (!ReadSecurity(destination.Get(), security)) return Failed(OutputStep::kSecurity);
   }
   auto temporary = CreateTemporaryBeside(path);
-  if (!temporary) return false;
+  if (!temporary) return Failed(OutputStep::kOpen);
   output_.emplace(path, std::move(temporary->first), std::move(temporary->second));
   if (!ApplySecurity(output_->temporary.File().Get(), security)) {
+    Failed(OutputStep::kSecurity);
     output_.reset();
     return false;
   }
@@ -322,7 +335,10 @@ bool Win32Platform::OpenOutput(const std::string& path) {
 }
 
 bool Win32Platform::WriteOutput(const std::uint8_t* data, std::size_t size) {
-  if (!output_ || !output_->temporary.File()) return false;
+  if (!output_ || !output_->temporary.File()) {
+    ::SetLastError(ERROR_INVALID_HANDLE);
+    return Failed(OutputStep::kWrite);
+  }
   TemporaryFile& temporary = output_->temporary;
   DWORD written = 0;
   const bool stored =
@@ -332,6 +348,7 @@ bool Win32Platform::WriteOutput(const std::uint8_t* data, std::size_t size) {
   // One rename, not ReplaceFile: Wine's ReplaceFile moves the old file aside
   // before it moves the new one in, and a kill between leaves no destination.
   if (!stored || !temporary.MoveOver(output_->destination)) {
+    Failed(stored ? OutputStep::kRename : OutputStep::kWrite);
     temporary.Discard();
     return false;
   }
@@ -339,24 +356,31 @@ bool Win32Platform::WriteOutput(const std::uint8_t* data, std::size_t size) {
 }
 
 bool Win32Platform::CloseOutput() {
-  if (!output_) return false;
-  const bool clean = output_->temporary.Discard();
+  if (!output_) {
+    ::SetLastError(ERROR_INVALID_HANDLE);
+    return Failed(OutputStep::kClose);
+  }
+  const bool clean = output_->temporary.Discard() || Failed(OutputStep::kClose);
   output_.reset();
   return clean;
 }
 
-void Win32Platform::SweepTemporaryFiles(const std::string& directory) {
+std::vector<std::string> Win32Platform::SweepTemporaryFiles(const std::string& directory) {
   // The pattern also matches short names, and longer names than ours.
   const std::string pattern = directory + "\\" + kTemporaryPrefix + "*.tmp";
+  std::vector<std::string> deleted;
   WIN32_FIND_DATAA found;
   const UniqueFind search(::FindFirstFileA(pattern.c_str(), &found));
-  if (!search) return;
+  if (!search) return deleted;
   do {
     // A failure leaves the file for a later run.
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-        IsTemporaryName(found.cFileName))
-      ::DeleteFileA((directory + "\\" + found.cFileName).c_str());
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+        !IsTemporaryName(found.cFileName))
+      continue;
+    std::string path = directory + "\\" + found.cFileName;
+    if (::DeleteFileA(path.c_str())) deleted.push_back(std::move(path));
   } while (::FindNextFileA(search.Get(), &found));
+  return deleted;
 }
 
 bool Win32Platform::LoadPayload(const std::string& typeName, int id, PayloadView& payload) {
@@ -366,17 +390,20 @@ bool Win32Platform::LoadPayload(const std::string& typeName, int id, PayloadView
   // does with the names it stores.
   if (!FindOwnResource(typeName.c_str(), MAKEINTRESOURCEA(id), found) ||
       !FindOwnResource(RT_RCDATA, kPayloadChecksumsName, checksums))
-    return false;
+    return Failed(OutputStep::kLoad);
   // A damaged download must not reach the system directory: the bytes are
   // checked before the caller touches the destination.
-  if (!MatchesChecksum(checksums.data, checksums.size, typeName, id, found.data, found.size))
-    return false;
+  if (!MatchesChecksum(checksums.data, checksums.size, typeName, id, found.data, found.size)) {
+    ::SetLastError(ERROR_CRC);
+    return Failed(OutputStep::kLoad);
+  }
   payload = found;
   return true;
 }
 
-bool Win32Platform::StartProcess(const std::string& imagePath, const std::string& commandLine,
-                                 const std::string& workingDirectory) {
+std::uint32_t Win32Platform::StartProcess(const std::string& imagePath,
+                                          const std::string& commandLine,
+                                          const std::string& workingDirectory) {
   std::vector<char> writableCommandLine(commandLine.begin(), commandLine.end());
   writableCommandLine.push_back('\0');
   STARTUPINFOA startup = {};
@@ -387,11 +414,70 @@ bool Win32Platform::StartProcess(const std::string& imagePath, const std::string
   if (!::CreateProcessA(imagePath.c_str(), writableCommandLine.data(), nullptr, nullptr, FALSE, 0,
                         nullptr, workingDirectory.empty() ? nullptr : workingDirectory.c_str(),
                         &startup, &started))
-    return false;
-  // Not tracked: both handles go at once.
-  UniqueHandle process(started.hProcess);
+    return 0;
+  // The process is kept for its exit code; its thread is not needed.
   UniqueHandle thread(started.hThread);
-  return true;
+  processes_.emplace_back(started.dwProcessId, UniqueHandle(started.hProcess));
+  return started.dwProcessId;
+}
+
+HANDLE Win32Platform::ProcessHandle(std::uint32_t processId) const {
+  for (const auto& [id, handle] : processes_)
+    if (id == processId) return handle.Get();
+  return nullptr;
+}
+
+std::optional<std::uint32_t> Win32Platform::ExitCode(std::uint32_t processId) {
+  // GetExitCodeProcess alone cannot tell a running process from one that
+  // exited with STILL_ACTIVE's value.
+  const HANDLE process = ProcessHandle(processId);
+  DWORD code = 0;
+  if (process == nullptr || ::WaitForSingleObject(process, 0) != WAIT_OBJECT_0 ||
+      !::GetExitCodeProcess(process, &code))
+    return std::nullopt;
+  return code;
+}
+
+void Win32Platform::WaitForProcessOrEvent(const std::vector<std::uint32_t>& processIds,
+                                          std::uint32_t timeoutMs) {
+  // One slot stays free for the message queue; the rest wait their turn.
+  std::vector<HANDLE> handles;
+  for (const std::uint32_t id : processIds) {
+    const HANDLE process = ProcessHandle(id);
+    if (process != nullptr && handles.size() < MAXIMUM_WAIT_OBJECTS - 1) handles.push_back(process);
+  }
+  if (handles.empty()) return;
+  const DWORD count = static_cast<DWORD>(handles.size());
+  const DWORD woken =
+      mayHaveQueue_ == nullptr || mayHaveQueue_()
+          ? ::MsgWaitForMultipleObjects(count, handles.data(), FALSE, timeoutMs, QS_ALLINPUT)
+          : ::WaitForMultipleObjects(count, handles.data(), FALSE, timeoutMs);
+  if (woken == WAIT_FAILED) ReportUnexpectedError("waiting for the registrations failed");
+}
+
+std::uint32_t Win32Platform::Milliseconds() { return ::GetTickCount(); }
+
+std::optional<std::uint32_t> Win32Platform::FileAttributes(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+  return attributes;
+}
+
+std::string Win32Platform::ErrorText(std::uint32_t error) {
+  char text[512];
+  // One line: the width mask turns the text's line breaks into blanks.
+  DWORD length = ::FormatMessageA(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
+      nullptr, error, 0, text, sizeof text, nullptr);
+  while (length > 0 &&
+         (text[length - 1] == ' ' || text[length - 1] == '\r' || text[length - 1] == '\n'))
+    --length;
+  return length > 0 ? std::string(text, length) : "no text for this code";
+}
+
+bool Win32Platform::Failed(OutputStep step) {
+  failure_ = {step, ::GetLastError()};
+  return false;
 }
 
 }  // namespace tarnvel

@@ -8,9 +8,12 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/platform.h"
 #include "app/win32_handles.h"
+#include "app/win32_run_log.h"
 
 namespace tarnvel {
 
@@ -55,14 +58,25 @@ class Win32Platform : public Platform {
   bool CloseOutput() override;
   // Deletes only names CreateTemporaryBeside makes. A live run's temporary
   // file is open without delete sharing until it is renamed, so it stays.
-  void SweepTemporaryFiles(const std::string& directory) override;
+  std::vector<std::string> SweepTemporaryFiles(const std::string& directory) override;
   // Points into the executable's mapped image: no copy is made. The checksum
   // table is the RT_RCDATA resource kPayloadChecksumsName.
   bool LoadPayload(const std::string& typeName, int id, PayloadView& payload) override;
   // The image is taken as given, never searched for. An empty working
   // directory means this process's own.
-  bool StartProcess(const std::string& imagePath, const std::string& commandLine,
-                    const std::string& workingDirectory) override;
+  std::uint32_t StartProcess(const std::string& imagePath, const std::string& commandLine,
+                             const std::string& workingDirectory) override;
+  std::optional<std::uint32_t> ExitCode(std::uint32_t processId) override;
+  // Wakes for window events only once the thread may have a queue: a silent
+  // run waits on the processes alone and never loads user32.
+  void WaitForProcessOrEvent(const std::vector<std::uint32_t>& processIds,
+                             std::uint32_t timeoutMs) override;
+  std::uint32_t Milliseconds() override;
+  OutputFailure LastOutputFailure() override { return failure_; }
+  std::optional<std::uint32_t> FileAttributes(const std::string& path) override;
+  std::string ErrorText(std::uint32_t error) override;
+  std::string ProgramVersion() override { return OwnFileVersion(); }
+  void Log(const std::string& line) override { log_.Add(line); }
 
  private:
   // A temporary file that is removed when dropped, unless it has been moved
@@ -96,10 +110,16 @@ class Win32Platform : public Platform {
   };
 
   void Dispatch(MSG& message);
+  // Notes the step and the calling thread's last error; gives false.
+  bool Failed(OutputStep step);
+  HANDLE ProcessHandle(std::uint32_t processId) const;
 
   MessageFilter filter_;
   bool (*mayHaveQueue_)() = nullptr;
   std::optional<Output> output_;
+  OutputFailure failure_;
+  std::vector<std::pair<std::uint32_t, UniqueHandle>> processes_;  // by process id
+  RunLogFile log_;
 };
 
 }  // namespace tarnvel

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/cancel_confirmation.h"
+#include "install/run_log.h"
 #include "ui/frm_instllation.h"
 
 namespace tarnvel {
@@ -21,20 +22,19 @@ void FrmInstllation::SystemDir() {
   SysDirPath.assign(buffer.data(), n);
 }
 
-void FrmInstllation::Register(const std::string& target) {
-  // The tool is started by its full path: a regsvr32.exe planted beside the
-  // setup or in the current folder must never run. The target is quoted.
-  const std::string image = SysDirPath + "\\regsvr32.exe";
-  const std::string commandLine = "regsvr32.exe /s \"" + target + "\"";
-  if (!platform_.StartProcess(image, commandLine, SysDirPath)) {
-    platform_.ReportUnexpectedError(("cannot start " + image).c_str());
-  }
+void FrmInstllation::LogNotPresent(const std::string& name, const std::string& target) {
+  const auto attributes = SysDirPath.empty() ? std::nullopt : platform_.FileAttributes(target);
+  platform_.Log(attributes ? log_line::PassedOver(name, *attributes) : log_line::Absent(name));
 }
 
 void FrmInstllation::InstallNow() {
   runActive_ = true;
+  platform_.Log(log_line::RunBegins(OptOverWrite.Value(), SysDirPath));
   // Leftovers of killed runs go before the first component is looked at.
-  if (!SysDirPath.empty()) platform_.SweepTemporaryFiles(SysDirPath);
+  if (!SysDirPath.empty()) {
+    for (const std::string& swept : platform_.SweepTemporaryFiles(SysDirPath))
+      platform_.Log(log_line::Swept(swept));
+  }
   for (std::int16_t k = 1; k <= FileCount; ++k) {
     platform_.PumpEvents();
     const std::string name = lstInsFiles.List(k - 1);
@@ -44,17 +44,20 @@ void FrmInstllation::InstallNow() {
     // Without a system directory nothing counts as present: the target path
     // would otherwise point into a drive's root.
     const bool present = !SysDirPath.empty() && !platform_.FilePresence(target).empty();
+    if (!present) LogNotPresent(name, target);
     if (present) {
       if (OptOverWrite.Value()) {
-        if (SaveResToDisk(1, name, target)) Register(target);
+        if (SaveResToDisk(1, name, target))
+          registrations_.Start(platform_, SysDirPath, name, target);
       } else {
         const int answer = platform_.MessageBox(
             "The file\"" + name + "\" already exist.\r\nDo you want to replace it?",
             "Confirm File Replace", kMbYesNoCancel | kMbIconExclamation);
+        platform_.Log(log_line::Asked(name, answer));
         if (answer == kIdYes) {
           if (SaveResToDisk(1, name, target)) {
             platform_.PumpEvents();
-            Register(target);
+            registrations_.Start(platform_, SysDirPath, name, target);
           }
         } else if (answer == kIdCancel) {
           cmdCanel_Click();  // returns on No: this component stays untouched
@@ -72,11 +75,17 @@ void FrmInstllation::InstallNow() {
     lblErr.Refresh();
   }
 
-  if (platform_.CommandTail().empty() && ErrCount == 0) {
+  // A component that did not register is a failure like one not written,
+  // though only copies count on the failure line.
+  const int registrationsFailed = registrations_.WaitForAll(platform_, kRegistrationDeadlineMs);
+  const bool failed = ErrCount > 0 || registrationsFailed > 0;
+  if (platform_.CommandTail().empty() && !failed) {
     platform_.MessageBox("Installed sucessfully.", "Installation Finish",
                          kMbOk | kMbIconInformation);
   }
-  platform_.EndProgram(ErrCount > 0 ? kExitFailures : kExitSuccess);
+  const int exitCode = failed ? kExitFailures : kExitSuccess;
+  platform_.Log(log_line::End(ErrCount, registrationsFailed, exitCode));
+  platform_.EndProgram(exitCode);
   std::abort();  // EndProgram does not return
 }
 

@@ -1,5 +1,7 @@
 #include "install/save_res_to_disk.h"
 
+#include "install/run_log.h"
+
 namespace tarnvel {
 
 namespace {
@@ -32,6 +34,8 @@ bool SaveResToDisk(Platform& platform, std::int16_t& errCount, std::int16_t resN
   OutputGuard output(platform);
   const auto fail = [&] {
     if (errCount < INT16_MAX) ++errCount;
+    const OutputFailure failure = platform.LastOutputFailure();
+    platform.Log(log_line::CopyFailed(resType, failure, platform.ErrorText(failure.error)));
     return false;
   };
 
@@ -48,6 +52,7 @@ bool SaveResToDisk(Platform& platform, std::int16_t& errCount, std::int16_t resN
   if (!platform.WriteOutput(payload.data, payload.size)) return fail();
   platform.PumpEvents();
   if (!output.Close()) return fail();
+  platform.Log(log_line::Written(resType));
   return true;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/platform.h"
+#include "install/registrations.h"
 #include "ui/toolkit.h"
 
 namespace tarnvel {
@@ -65,11 +66,12 @@ class FrmInstllation : public ui::Form {
   void OnLoad() override { Form_Load(); }
 
  private:
-  void Register(const std::string& target);
+  void LogNotPresent(const std::string& name, const std::string& target);
 
   Platform& platform_;
   FrmWelcome& welcome_;
   bool runActive_ = false;
+  Registrations registrations_;
 };
 
 }  // namespace tarnvel

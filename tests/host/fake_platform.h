@@ -46,11 +46,18 @@ class FakePlatform : public Platform {
   std::map<std::string, File> files;
   std::map<std::string, std::string> payloads;  // by upper-case type name
   std::set<std::string> failWrite, failClose;
+  std::vector<std::string> leftovers;  // what a sweep deletes
+  // Exit codes by component name; none: runs past any deadline.
+  std::map<std::string, std::optional<std::uint32_t>> exitCodes;
+  std::uint32_t clock = 0xFFFF0000u;  // wraps during a run's wait
 
   std::vector<std::string> events;  // "pump", "open PATH", "box TITLE", ...
   std::vector<std::string> boxes;   // "TITLE|PROMPT|0xFLAGS"
   std::vector<std::string> starts;  // "IMAGE|COMMAND LINE"
+  std::vector<std::string> log;
+  std::map<std::uint32_t, std::optional<std::uint32_t>> processes;  // exit codes by id
   std::optional<std::string> output;
+  OutputFailure failure;
   int pumps = 0;
 
   std::string CommandLine() override { return commandLine; }
@@ -90,7 +97,7 @@ class FakePlatform : public Platform {
   bool ResetAttributes(const std::string& path) override {
     events.push_back("attributes " + path);
     const auto it = files.find(path);
-    if (it == files.end()) return false;
+    if (it == files.end()) return Failed(OutputStep::kAttributes, 2);  // ERROR_FILE_NOT_FOUND
     it->second.readOnly = it->second.hidden = it->second.system = false;
     return true;
   }
@@ -101,13 +108,13 @@ class FakePlatform : public Platform {
     const auto it = files.find(path);
     if (output ||
         (it != files.end() && (it->second.readOnly || it->second.directory || it->second.locked)))
-      return false;
+      return Failed(OutputStep::kOpen, 32);  // ERROR_SHARING_VIOLATION
     output = path;
     return true;
   }
   bool WriteOutput(const std::uint8_t* data, std::size_t size) override {
     events.push_back("write " + output.value());
-    if (failWrite.count(*output)) return false;
+    if (failWrite.count(*output)) return Failed(OutputStep::kWrite, 112);  // ERROR_DISK_FULL
     files[*output].bytes.assign(reinterpret_cast<const char*>(data), size);
     return true;
   }
@@ -115,23 +122,52 @@ class FakePlatform : public Platform {
     events.push_back("close " + output.value());
     const bool closed = failClose.count(*output) == 0;
     output.reset();
-    return closed;
+    return closed || Failed(OutputStep::kClose, 5);
   }
-  void SweepTemporaryFiles(const std::string& directory) override {
+  std::vector<std::string> SweepTemporaryFiles(const std::string& directory) override {
     events.push_back("sweep " + directory);
+    return leftovers;
   }
   bool LoadPayload(const std::string& type, int id, PayloadView& payload) override {
     events.push_back("load " + type);
     const auto it = payloads.find(Upper(type));
-    if (id != 1 || it == payloads.end()) return false;
+    if (id != 1 || it == payloads.end()) return Failed(OutputStep::kLoad, 1813);
     payload = {reinterpret_cast<const std::uint8_t*>(it->second.data()), it->second.size()};
     return true;
   }
-  bool StartProcess(const std::string& image, const std::string& commandLine,
-                    const std::string&) override {
+  std::uint32_t StartProcess(const std::string& image, const std::string& commandLine,
+                             const std::string&) override {
     events.push_back("start");
     starts.push_back(image + "|" + commandLine);
-    return true;
+    const std::string name = commandLine.substr(commandLine.rfind('\\') + 1);
+    const auto scripted = exitCodes.find(name.substr(0, name.size() - 1));  // less the quote
+    const auto id = static_cast<std::uint32_t>(100 + 4 * starts.size());
+    processes[id] =
+        scripted == exitCodes.end() ? std::optional<std::uint32_t>(0) : scripted->second;
+    return id;
+  }
+  std::optional<std::uint32_t> ExitCode(std::uint32_t id) override { return processes.at(id); }
+  void WaitForProcessOrEvent(const std::vector<std::uint32_t>& ids, std::uint32_t ms) override {
+    events.push_back("wait " + std::to_string(ids.size()) + " " + std::to_string(ms));
+    clock += ms;
+  }
+  std::uint32_t Milliseconds() override { return clock; }
+  OutputFailure LastOutputFailure() override { return failure; }
+  std::optional<std::uint32_t> FileAttributes(const std::string& path) override {
+    const auto it = files.find(path);
+    if (it == files.end()) return std::nullopt;
+    const File& f = it->second;
+    return (f.hidden ? kAttributeHidden : 0) | (f.system ? kAttributeSystem : 0) |
+           (f.directory ? kAttributeDirectory : 0);
+  }
+  std::string ErrorText(std::uint32_t error) override { return "text of " + std::to_string(error); }
+  std::string ProgramVersion() override { return "1.2.3.4"; }
+  void Log(const std::string& line) override { log.push_back(line); }
+
+ private:
+  bool Failed(OutputStep step, std::uint32_t error) {
+    failure = {step, error};
+    return false;
   }
 };
 

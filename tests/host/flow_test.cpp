@@ -56,6 +56,9 @@ struct Scenario {
   std::vector<std::string> failureLine;  // each change, with the file line of the moment
   int pumps;
   int exitCode;
+  // regsvr32's exit code by component, 0 when not named; none: still running
+  // at any deadline.
+  std::map<std::string, std::optional<std::uint32_t>> registrationExits = {};
 };
 
 void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
@@ -69,10 +72,10 @@ const Scenario kScenarios[] = {
      false, 0, {kFinish}, {}, 56, kExitSuccess},
     {"OnlyVisibleFilesAreReplacedReadOnlyIncluded", "setup.exe",
      "agentctl.dll COMCAT.DLL:r Flash.ocx:h MCI32.OCX:s MSCAL.OCX:d", kInstall, {}, -1,
-     false, 2, {kFinish}, {}, 60, kExitSuccess},
+     false, 2, {kFinish}, {}, 61, kExitSuccess},
     {"SilentTailReplacesWithoutAQuestionAndCountsAFailure", "setup.exe /s", "* MSCAL.OCX:l", "",
      {}, -1,
-     true, 27, {}, {"Copying MSCAL.OCX / Unable to copy 1 files."}, 110, kExitFailures},
+     true, 27, {}, {"Copying MSCAL.OCX / Unable to copy 1 files."}, 111, kExitFailures},
     {"SeveralBlanksBeforeTheTailStillSilent", "setup.exe      /s", "", "", {}, -1,
      true, 0, {}, {}, 56, kExitSuccess},
     {"QuotedProgramNameWithABlankStillSilent", "\"C:\\My Setup\\setup.exe\"  /s", "", "", {}, -1,
@@ -85,16 +88,16 @@ const Scenario kScenarios[] = {
     {"FailuresFromEntryFiveOnShowTheirCountAndSuppressTheFinish", "setup.exe",
      "* COMCTL32.OCX:l MSCAL.OCX:l", kInstall, {}, -1,
      false, 26, {}, {"Copying COMCTL32.OCX / Unable to copy 1 files.",
-                     "Copying MSCAL.OCX / Unable to copy 2 files."}, 108, kExitFailures},
+                     "Copying MSCAL.OCX / Unable to copy 2 files."}, 109, kExitFailures},
     {"AskModeWritesOnlyOnYesAndGoesOnAfterCancelThenNo", "setup.exe",
      "COMCAT.DLL MSCAL.OCX MSINET.OCX", "next ask install", {kIdYes, kIdNo, kIdCancel, kIdNo}, -1,
      false, 1, {Replace("COMCAT.DLL"), Replace("MSCAL.OCX"), Replace("MSINET.OCX"), kSure, kFinish},
-     {}, 59, kExitSuccess},
+     {}, 60, kExitSuccess},
     {"AskModeCancelConfirmedEndsTheRun", "setup.exe", "COMCAT.DLL MSCAL.OCX", "next ask install",
      {kIdCancel, kIdYes}, -1,
      false, 0, {Replace("COMCAT.DLL"), kSure}, {}, 5, kExitCancelled},
     {"CancelDuringTheRunAnsweredNoGoesOn", "setup.exe", "*", kInstall, {kIdNo}, 8,
-     false, 28, {kSure, kFinish}, {}, 112, kExitSuccess},
+     false, 28, {kSure, kFinish}, {}, 113, kExitSuccess},
     {"CancelDuringTheRunAnsweredYesEndsItThere", "setup.exe", "*", kInstall, {kIdYes}, 8,
      false, 2, {kSure}, {}, 9, kExitCancelled},
     {"WelcomeCloseBoxConfirmedEnds", "setup.exe", "", "close", {kIdYes}, -1,
@@ -105,6 +108,20 @@ const Scenario kScenarios[] = {
     {"InstallationCancelBeforeInstallAnsweredNoKeepsThePolicy", "setup.exe", "COMCAT.DLL",
      "next ask cancel install", {kIdNo, kIdNo}, -1,
      false, 0, {kSure, Replace("COMCAT.DLL"), kFinish}, {}, 56, kExitSuccess},
+    // The registrations are waited for after the last entry: one pump, then
+    // one more after each wait.
+    {"RegistrationsExitingZeroOrFourEndInSuccess", "setup.exe", "COMCAT.DLL MSCAL.OCX", kInstall,
+     {}, -1,
+     false, 2, {kFinish}, {}, 61, kExitSuccess, {{"MSCAL.OCX", 4}}},
+    {"RegistrationExitingFiveWithholdsTheFinishLeavingTheFailureLine", "setup.exe",
+     "COMCAT.DLL MSCAL.OCX", kInstall, {}, -1,
+     false, 2, {}, {}, 61, kExitFailures, {{"COMCAT.DLL", 5}}},
+    {"RegistrationStillRunningAtTheDeadlineFails", "setup.exe /s", "COMCAT.DLL", "", {}, -1,
+     true, 1, {}, {}, 60, kExitFailures, {{"COMCAT.DLL", std::nullopt}}},
+    {"CancelWhileWaitingAnsweredNoWaitsOn", "setup.exe", "COMCAT.DLL", kInstall, {kIdNo}, 58,
+     false, 1, {kSure}, {}, 60, kExitFailures, {{"COMCAT.DLL", std::nullopt}}},
+    {"CancelWhileWaitingAnsweredYesEndsThere", "setup.exe", "COMCAT.DLL", kInstall, {kIdYes}, 58,
+     false, 1, {kSure}, {}, 59, kExitCancelled, {{"COMCAT.DLL", std::nullopt}}},
 };
 // clang-format on
 
@@ -116,6 +133,8 @@ TEST_P(InstallRun, Scenario) {
   FakePlatform& p = run.p;
   p.commandLine = s.commandLine;
   p.answers.assign(s.answers.begin(), s.answers.end());
+  p.exitCodes = s.registrationExits;
+  const std::uint32_t clockAtStart = p.clock;
   for (const Component& c : kManifest) p.payloads[Upper(c.name)] = std::string("MZ new ") + c.name;
   std::istringstream present(s.present);
   for (std::string word; present >> word;) {
@@ -182,6 +201,14 @@ TEST_P(InstallRun, Scenario) {
     if (e[i] != "start") continue;
     EXPECT_EQ(e[i - 2].substr(0, 5) + e[i - 1].substr(0, 5), ask ? "closepump" : "pumpclose");
   }
+  // The log ends with how the program ended; a registration still running
+  // is waited for until the deadline, and not beyond it.
+  ASSERT_FALSE(p.log.empty());
+  const std::string exitCode = "exit code " + std::to_string(s.exitCode);
+  EXPECT_EQ(p.log.back().substr(p.log.back().size() - exitCode.size()), exitCode) << p.log.back();
+  const bool runsOn = std::any_of(s.registrationExits.begin(), s.registrationExits.end(),
+                                  [](const auto& exit) { return !exit.second; });
+  EXPECT_EQ(p.clock - clockAtStart, runsOn && s.exitCode != kExitCancelled ? 60000u : 0u);
   if (s.exitCode != kExitCancelled) {
     const FrmInstllation& w = run.app.Installation();
     EXPECT_EQ(w.lblFileName.Caption() + " " + std::to_string(w.ShpBar.Width()),
@@ -226,6 +253,71 @@ TEST(WindowFlow, UnexpectedErrorEndsWithCodeThreeReportedOnlyInAnInteractiveRun)
     EXPECT_EQ(run.Until([&] { run.p.ReportUnexpectedError("disk on fire"); }), 3);
     EXPECT_EQ(run.p.boxes.size(), *tail ? 0u : 1u) << tail;
   }
+}
+
+// Every outcome a component can have, each in the log with its reason.
+TEST(RunLog, NamesEachComponentsOutcomeAndEachRegistrationsExitCode) {
+  Program run;
+  FakePlatform& p = run.p;
+  for (const Component& c : kManifest) p.payloads[Upper(c.name)] = "MZ new";
+  p.payloads.erase("ASYCFILT.DLL");
+  p.files[kSys + "\\agentctl.dll"] = {"MZ old"};
+  p.files[kSys + "\\asycfilt.dll"] = {"MZ old"};
+  p.files[kSys + "\\COMCAT.DLL"] = {"MZ old", false, true, true};
+  p.files[kSys + "\\COMCT232.OCX"] = {"MZ old"};
+  p.files[kSys + "\\COMCTL32.OCX"] = {"MZ old"};
+  p.files[kSys + "\\Flash.ocx"] = {"MZ old"};
+  p.files[kSys + "\\MCI32.OCX"] = {"MZ old"};
+  p.files[kSys + "\\MSCAL.OCX"] = {"MZ old"};
+  p.failWrite = {kSys + "\\COMCTL32.OCX"};
+  p.exitCodes = {{"agentctl.dll", 5},
+                 {"COMCT232.OCX", 0xC0000005},
+                 {"Flash.ocx", std::nullopt},
+                 {"MSCAL.OCX", 4}};
+  p.leftovers = {kSys + "\\~tvl1a_2.tmp"};
+  p.answers = {kIdYes, kIdYes, kIdYes, kIdYes, kIdYes, kIdNo, kIdYes};
+  EXPECT_EQ(run.Until([&] {
+    run.app.Start();
+    run.app.Welcome().cmdNext.Click();
+    run.app.Installation().OptAsk.Click();
+    run.app.Installation().cmdInstall.Click();
+  }),
+            kExitFailures);
+  std::vector<std::string> lines = p.log;
+  lines.erase(std::remove_if(lines.begin(), lines.end(),
+                             [](const std::string& l) { return l.find(": absent") != l.npos; }),
+              lines.end());
+  const std::vector<std::string> expected = {
+      "Tarnvel setup 1.2.3.4, command tail \"\": interactive run",
+      "Install: ask before each overwrite; system directory \"C:\\WINDOWS\\system32\"",
+      "Deleted a killed run's leftover C:\\WINDOWS\\system32\\~tvl1a_2.tmp",
+      "agentctl.dll: asked, answered Yes",
+      "agentctl.dll: written",
+      "agentctl.dll: registration started, process 104",
+      "asycfilt.dll: asked, answered Yes",
+      "asycfilt.dll: failed at load and check, error 1813 (text of 1813)",
+      "COMCAT.DLL: passed over (hidden, system)",
+      "COMCT232.OCX: asked, answered Yes",
+      "COMCT232.OCX: written",
+      "COMCT232.OCX: registration started, process 108",
+      "COMCTL32.OCX: asked, answered Yes",
+      "COMCTL32.OCX: failed at write and flush, error 112 (text of 112)",
+      "Flash.ocx: asked, answered Yes",
+      "Flash.ocx: written",
+      "Flash.ocx: registration started, process 112",
+      "MCI32.OCX: asked, answered No",
+      "MSCAL.OCX: asked, answered Yes",
+      "MSCAL.OCX: written",
+      "MSCAL.OCX: registration started, process 116",
+      "Waiting for 4 registrations, 60 s at most",
+      "agentctl.dll: registration exit code 5, failed",
+      "COMCT232.OCX: registration exit code 0xC0000005, failed",
+      "MSCAL.OCX: registration exit code 4, not self-registering, nothing to register",
+      "Flash.ocx: registration still running at the deadline, failed (left running)",
+      "End: 2 copies failed, 3 registrations failed, exit code 1",
+  };
+  EXPECT_EQ(lines, expected);
+  EXPECT_EQ(p.log.size() - lines.size(), kManifest.size() - 8) << "one line per absent component";
 }
 
 }  // namespace

@@ -1,0 +1,40 @@
+// The registrations a run starts, and the wait for them at its end: a
+// component that did not register must not end in a success.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/platform.h"
+
+namespace tarnvel {
+
+// How long the run waits for all its registrations together, from the end of
+// its pass over the manifest.
+constexpr std::uint32_t kRegistrationDeadlineMs = 60 * 1000;
+
+class Registrations {
+ public:
+  // Starts "regsvr32.exe /s" for `target`, hidden and not waited for, by the
+  // tool's full path in `systemDirectory`. A tool that cannot be started is
+  // an unexpected error.
+  void Start(Platform& platform, const std::string& systemDirectory, const std::string& name,
+             const std::string& target);
+
+  // Waits until every registration started has ended or `deadlineMs` has
+  // passed, pumping window events meanwhile so that the window stays live and
+  // Cancel works. Gives the number that failed: an exit code other than 0 or
+  // 4, or still running at the deadline (then left running).
+  int WaitForAll(Platform& platform, std::uint32_t deadlineMs);
+
+ private:
+  struct Started {
+    std::string name;
+    std::uint32_t processId;
+    bool ended;
+  };
+  std::vector<Started> started_;
+};
+
+}  // namespace tarnvel

@@ -1,0 +1,37 @@
+// The lines of a run's log, one per event. The platform adds the time and
+// writes them; a deployment reads them to learn what a run did and why.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/platform.h"
+
+namespace tarnvel::log_line {
+
+std::string Started(const std::string& version, const std::string& commandTail, bool silent);
+std::string RunBegins(bool overwriteWithoutAsking, const std::string& systemDirectory);
+std::string Swept(const std::string& path);
+std::string Absent(const std::string& name);
+// `attributes` holds at least one of hidden, system and directory.
+std::string PassedOver(const std::string& name, std::uint32_t attributes);
+std::string Asked(const std::string& name, int answer);
+std::string Written(const std::string& name);
+std::string CopyFailed(const std::string& name, const OutputFailure& failure,
+                       const std::string& errorText);
+std::string RegistrationStarted(const std::string& name, std::uint32_t processId);
+std::string Waiting(std::size_t registrations, std::uint32_t deadlineMs);
+std::string RegistrationEnded(const std::string& name, std::uint32_t exitCode);
+std::string StillRunning(const std::string& name);
+std::string Cancel(bool confirmed);
+std::string End(int copiesFailed, int registrationsFailed, int exitCode);
+std::string UnexpectedError(const char* what);
+
+// regsvr32's own codes: 0 registered; 4 the file has no DllRegisterServer,
+// so there is nothing to register. Any other code means it failed.
+bool RegistrationSucceeded(std::uint32_t exitCode);
+
+// Decimal, without the C runtime's formatting.
+std::string Decimal(std::uint32_t value);
+
+}  // namespace tarnvel::log_line
