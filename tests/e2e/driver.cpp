@@ -64,6 +64,28 @@ std::string OlderCopy(const std::string& name) {
   return bytes.substr(0, 4096);
 }
 
+TemporaryFolderAt::TemporaryFolderAt(const std::string& path) {
+  for (const char* name : {"TMP", "TEMP"}) {
+    char value[MAX_PATH];
+    const DWORD length = ::GetEnvironmentVariableA(name, value, MAX_PATH);
+    before_.emplace_back(name, length > 0 && length < MAX_PATH
+                                   ? std::optional<std::string>(std::string(value, length))
+                                   : std::nullopt);
+    ::SetEnvironmentVariableA(name, path.c_str());
+  }
+}
+
+TemporaryFolderAt::~TemporaryFolderAt() {
+  for (const auto& [name, value] : before_)
+    ::SetEnvironmentVariableA(name.c_str(), value ? value->c_str() : nullptr);
+}
+
+std::vector<std::string> LogsIn(const std::string& folder) {
+  std::vector<std::string> logs = Matching(folder, "Tarnvel setup *.log");
+  std::sort(logs.begin(), logs.end());
+  return logs;
+}
+
 Traced RunTracingLibraries(const std::string& image, const std::string& arguments) {
   Traced traced;
   // Its debugger is this thread; the Process ends it should the deadline pass.

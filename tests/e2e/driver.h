@@ -32,6 +32,21 @@ std::vector<std::string> Matching(const std::string& folder, const std::string& 
 // An older copy of a component: "MZ", then filler naming it, 4096 bytes.
 std::string OlderCopy(const std::string& name);
 
+// Points TMP and TEMP at `path` while it lives, for this process and the
+// programs it starts.
+class TemporaryFolderAt {
+ public:
+  explicit TemporaryFolderAt(const std::string& path);
+  ~TemporaryFolderAt();
+  TemporaryFolderAt(const TemporaryFolderAt&) = delete;
+  TemporaryFolderAt& operator=(const TemporaryFolderAt&) = delete;
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> before_;
+};
+// This run's logs in `folder`: "Tarnvel setup *.log", by name.
+std::vector<std::string> LogsIn(const std::string& folder);
+
 // Runs `image` to its end as its debugger: the exit code (none at the
 // deadline) and the file name, in lower case, of every library it loaded.
 struct Traced {

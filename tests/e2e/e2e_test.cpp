@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "driver.h"
@@ -92,7 +93,10 @@ TEST(SilentRun, ReplacesAndRegistersPresentTargetsOnlyShowsNothingAndLeavesNothi
   const HANDLE locked = ::CreateFileA(Target("MSCAL.OCX").c_str(), GENERIC_READ, 0, nullptr,
                                       OPEN_EXISTING, 0, nullptr);
 
+  const std::string logs = NewFolder("tarnvel_silent_log");
+  std::optional<TemporaryFolderAt> temporary(logs);
   Process setup(folder + "\\setup.exe", "/s", folder);
+  temporary.reset();
   ASSERT_TRUE(setup.Started());
   std::set<std::string> windows;
   WaitUntil([&] {
@@ -121,24 +125,49 @@ TEST(SilentRun, ReplacesAndRegistersPresentTargetsOnlyShowsNothingAndLeavesNothi
   for (const auto& [name, bytes] : before)
     EXPECT_TRUE(ReadWhole(Target(name)) == bytes) << name << " was absent or Wine's own";
   EXPECT_EQ(Matching(SystemDirectory(), "~tvl*"), std::vector<std::string>{});
+  // Why MSCAL.OCX failed: another program holds it without sharing.
+  const std::vector<std::string> logged = LogsIn(logs);
+  ASSERT_EQ(logged.size(), 1u);
+  const std::string log = ReadWhole(logs + "\\" + logged[0]).value_or("");
+  for (const char* line :
+       {"MSCAL.OCX: failed at open, error 32 (", "agentctl.dll: written",
+        "MSINET.OCX: registration exit code 0, registered", "PICCLP32.OCX: passed over (hidden)",
+        "End: 1 copy failed, 0 registrations failed, exit code 1\r\n"})
+    EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
 }
 
 // The windowing libraries and advapi32 are for an interactive run: a silent
 // one, nothing to write or one file, loads none of them, nor needs a display.
-TEST(SilentRun, LoadsNoWindowingLibraryWhetherOrNotItWrites) {
+// Nor does its log: the run without a target keeps one, the other cannot,
+// for its temporary folder is a file, and ends no differently.
+TEST(SilentRun, LoadsNoWindowingLibraryWhetherOrNotItWritesOrKeepsALog) {
+  const std::string logs = NewFolder("tarnvel_traced_log");
+  const std::string notAFolder = logs + "\\not a folder";
+  ASSERT_TRUE(WriteWhole(notAFolder, "a file"));
   for (const bool writes : {false, true}) {
-    SCOPED_TRACE(writes ? "one target present" : "no target present");
+    SCOPED_TRACE(writes ? "one target present, no log" : "no target present");
     Targets targets;
     if (writes) targets.Place("MSCOMM32.OCX");
+    std::optional<TemporaryFolderAt> temporary(writes ? notAFolder : logs);
     const Traced run = RunTracingLibraries(kSetupExe, "/s");
+    temporary.reset();
     EXPECT_EQ(run.exitCode, std::optional<DWORD>(0));
     EXPECT_EQ(run.libraries.count("kernel32.dll"), 1u) << "the libraries it loads are not seen";
     for (const char* library : {"user32.dll", "gdi32.dll", "advapi32.dll"})
       EXPECT_EQ(run.libraries.count(library), 0u) << library;
     if (writes) {
       EXPECT_TRUE(ReadWhole(Target("MSCOMM32.OCX")) == Payload("MSCOMM32.OCX"));
+      EXPECT_TRUE(Registered("MSCOMM32.OCX")) << "waited for";
     }
   }
+  const std::vector<std::string> logged = LogsIn(logs);
+  ASSERT_EQ(logged.size(), 1u);
+  const std::string log = ReadWhole(logs + "\\" + logged[0]).value_or("");
+  const std::string first = " Tarnvel setup 1.0.0.0, command tail \"/s\": silent run\r\n";
+  const std::string last = " End: 0 copies failed, 0 registrations failed, exit code 0\r\n";
+  EXPECT_EQ(log.substr(12, first.size()), first) << log;
+  EXPECT_EQ(log.substr(log.size() - std::min(log.size(), last.size())), last) << log;
+  EXPECT_EQ(ReadWhole(notAFolder), "a file");
 }
 
 constexpr char kWelcome[] = "Welcome to Tarnvel Installation setup";
@@ -227,6 +256,57 @@ TEST(GuiRun, AskModeShowsEachQuestionOverTheGrownBarAndEndsWithTheFinishMessage)
   EXPECT_TRUE(ReadWhole(Target("MSCOMCTL.OCX")) == Payload("MSCOMCTL.OCX")) << "Yes writes it";
   EXPECT_TRUE(ReadWhole(Target("SYSINFO.OCX")) == OlderCopy("SYSINFO.OCX")) << "Cancel leaves it";
   EXPECT_TRUE(WaitUntil([] { return Registered("MSCOMCTL.OCX"); }));
+}
+
+// The system's regsvr32.exe is the stand-in while this lives.
+class StandInRegsvr32 {
+ public:
+  StandInRegsvr32() : backup_(NewFolder("tarnvel_regsvr32") + "\\regsvr32.exe") {
+    EXPECT_TRUE(::CopyFileA(kTool.c_str(), backup_.c_str(), FALSE));
+    EXPECT_TRUE(::CopyFileA(BuildPath(TARNVEL_STAND_IN_REGSVR32).c_str(), kTool.c_str(), FALSE));
+  }
+  ~StandInRegsvr32() {
+    EXPECT_TRUE(WaitUntil(NoRegistrationRunning));
+    EXPECT_TRUE(::CopyFileA(backup_.c_str(), kTool.c_str(), FALSE)) << "regsvr32.exe not restored";
+  }
+  StandInRegsvr32(const StandInRegsvr32&) = delete;
+  StandInRegsvr32& operator=(const StandInRegsvr32&) = delete;
+
+ private:
+  const std::string kTool = Target("regsvr32.exe");
+  std::string backup_;
+};
+
+TEST(GuiRun, FailedRegistrationWithholdsTheFinishMessageGivesOneAndIsLogged) {
+  const StandInRegsvr32 standIn;
+  Targets targets;
+  targets.Place("MSINET.OCX");    // the stand-in fails it: 5
+  targets.Place("SYSINFO.OCX");   // nothing to register: 4
+  targets.Place("MSCOMM32.OCX");  // 0
+  const std::string logs = NewFolder("tarnvel_gui_log");
+  std::optional<TemporaryFolderAt> temporary(logs);
+  Process setup(kSetupExe, "");
+  temporary.reset();
+  const HWND welcome = WaitForWindow(setup, kWelcome);
+  ASSERT_NE(welcome, nullptr);
+  Click(ButtonOf(welcome, "Next >>"));
+  const HWND installation = WaitForWindow(setup, kInstallation);
+  ASSERT_NE(installation, nullptr);
+  Click(ButtonOf(installation, "Install"));
+  const MessageBoxShown shown = WaitForMessageBox(setup);
+  EXPECT_EQ(shown.box, nullptr) << shown.title << ": " << shown.text;
+  if (shown.box != nullptr) Answer(shown, IDOK);
+  EXPECT_EQ(setup.Exit(), 1u);
+
+  const std::vector<std::string> logged = LogsIn(logs);
+  ASSERT_EQ(logged.size(), 1u);
+  const std::string log = ReadWhole(logs + "\\" + logged[0]).value_or("");
+  for (const char* line : {"command tail \"\": interactive run\r\n",
+                           "MSINET.OCX: registration exit code 5, failed\r\n",
+                           "SYSINFO.OCX: registration exit code 4, not self-registering",
+                           "MSCOMM32.OCX: registration exit code 0, registered\r\n",
+                           "End: 0 copies failed, 1 registration failed, exit code 1\r\n"})
+    EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
 }
 
 TEST(GuiRun, CloseBoxAsksToConfirmAndYesEndsWithTheCancelledCode) {

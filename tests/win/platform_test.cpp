@@ -55,14 +55,20 @@ TEST(Extraction, WritesExactlyThePayloadOverPresentFilesOnlyAndLeavesNoTemporary
     DWORD attributes;
     bool heldByAnother;
     bool written;
+    OutputFailure failure = {};  // where it stopped, for the log
   } cases[] = {
       {"TVLTEST.DLL", "previous, and longer than the payload: 0123456789 0123456789 0123456789", 0,
        false, true},
       {"TVLTEST.DLL", "", kMarks, false, true},
       {"Flash.ocx", "previous", 0, false, true},  // the name as listed
-      {"TVLTEST.DLL", nullptr, 0, false, false},
-      {"TVLTEST.DLL", "previous", 0, true, false},
-      {"TVLNONE.DLL", "previous", FILE_ATTRIBUTE_READONLY, false, false},
+      {"TVLTEST.DLL", nullptr, 0, false, false, {OutputStep::kAttributes, ERROR_FILE_NOT_FOUND}},
+      {"TVLTEST.DLL", "previous", 0, true, false, {OutputStep::kOpen, ERROR_SHARING_VIOLATION}},
+      {"TVLNONE.DLL",
+       "previous",
+       FILE_ATTRIBUTE_READONLY,
+       false,
+       false,
+       {OutputStep::kLoad, ERROR_RESOURCE_TYPE_NOT_FOUND}},
   };
   Win32Platform platform;
   for (const auto& c : cases) {
@@ -77,6 +83,10 @@ TEST(Extraction, WritesExactlyThePayloadOverPresentFilesOnlyAndLeavesNoTemporary
     std::int16_t errCount = 0;
     EXPECT_EQ(SaveResToDisk(platform, errCount, 1, c.type, path), c.written);
     if (other != INVALID_HANDLE_VALUE) ::CloseHandle(other);
+    if (!c.written) {
+      EXPECT_EQ(int(platform.LastOutputFailure().step), int(c.failure.step));
+      EXPECT_EQ(platform.LastOutputFailure().error, c.failure.error);
+    }
     if (c.written) {
       EXPECT_EQ(ReadWhole(path), c.type[0] == 'F' ? "MZ flash stand-in" : kTestPayload);
       EXPECT_EQ(Attributes(path) & kMarks, 0u);
@@ -111,6 +121,37 @@ TEST(Extraction, SweepRemovesLeftoverTemporaryFilesButNotOneHeldOpenNorOtherName
   EXPECT_EQ(
       std::set<std::string>(left.begin(), left.end()),
       (std::set<std::string>{"MSCOMCTL.OCX", "tvl1a2b_1.tmp", "~tvl1a2b_1.dll", "~tvl1a2b_2.tmp"}));
+}
+
+TEST(RunLog, EachRunGetsANewFileNumberedOnAndNoneWhereTheTemporaryFolderIsNoFolder) {
+  const std::string folder = NewFolder("tvltest_logs");
+  const std::string otherDay = "Tarnvel setup 2000-01-01 #007.log";
+  ASSERT_TRUE(WriteWhole(folder + "\\" + otherDay, "another day's"));
+  std::vector<std::string> logs;
+  {
+    const TemporaryFolderAt temporary(folder + "\\");
+    Win32Platform first, second;
+    first.Log("one");
+    second.Log("two");
+    first.Log("three");
+    logs = LogsIn(folder);
+  }
+  ASSERT_EQ(logs.size(), 3u);
+  EXPECT_EQ(logs[0], otherDay);
+  EXPECT_EQ(ReadWhole(folder + "\\" + otherDay), "another day's");
+  // Today's, numbered on from what is there, each line after the time.
+  EXPECT_EQ(logs[1].substr(logs[1].size() - 9), " #001.log");
+  EXPECT_EQ(logs[2].substr(logs[2].size() - 9), " #002.log");
+  const std::string first = ReadWhole(folder + "\\" + logs[1]).value_or("");
+  EXPECT_EQ(first.size(), 2 * 13 + std::string("one\r\nthree\r\n").size()) << first;
+  EXPECT_EQ(first.substr(2, 1) + first.substr(5, 1) + first.substr(8, 1) + first.substr(12, 6),
+            "::. one\r\n");
+  EXPECT_EQ(ReadWhole(folder + "\\" + logs[2]).value_or("").substr(12), " two\r\n");
+
+  const TemporaryFolderAt noFolder(folder + "\\" + otherDay);
+  Win32Platform().Log("nowhere to go");
+  EXPECT_EQ(LogsIn(folder).size(), 3u);
+  EXPECT_EQ(ReadWhole(folder + "\\" + otherDay), "another day's");
 }
 
 // Ends the program in pump number `endIn` of an extraction.

@@ -1,0 +1,21 @@
+/* Put in the system directory in place of regsvr32.exe while a test runs: it
+   answers as the real tool does for a file whose registration fails (5) and
+   for a file without DllRegisterServer (4), by the component's name, and
+   exits 0 for every other file without registering anything. */
+#include <windows.h>
+
+static int Names(const char* commandLine, const char* name) {
+  const int length = lstrlenA(name);
+  for (const char* at = commandLine; *at != '\0'; ++at)
+    if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, at, length, name, length) ==
+        CSTR_EQUAL)
+      return 1;
+  return 0;
+}
+
+int main(void) {
+  const char* commandLine = GetCommandLineA();
+  if (Names(commandLine, "\\MSINET.OCX")) return 5;
+  if (Names(commandLine, "\\SYSINFO.OCX")) return 4;
+  return 0;
+}
