@@ -3,9 +3,11 @@
 # against, in one throwaway prefix without a display:
 #   - no target present: setup.exe /s against an empty program;
 #   - 21 targets present: setup.exe /s, the bare job (a program that only
-#     starts regsvr32.exe for the 21 targets, hidden, not waiting), an empty
-#     program, and an NSIS installer built from the same files that does the
-#     same job.
+#     starts regsvr32.exe for the 21 targets, hidden, not waiting), the bare
+#     job that also waits for them at the end, the limit (a program that does
+#     setup.exe's durable writes, starts and waits and nothing else), an
+#     empty program, and an NSIS installer built from the same files that
+#     writes them and starts their registrations without waiting.
 # The prefix's regsvr32.exe is an empty program, so that the registrations
 # cost only their start. Every command's job is checked once before it is
 # timed; the targets are reset before every timed run. Not run by CI.
@@ -36,6 +38,8 @@ cc=(i686-w64-mingw32-gcc -Os -s -static -mwindows -Wall -Wextra -Werror)
 "${cc[@]}" -o "$work/empty.exe" scripts/bench/empty.c
 "${cc[@]}" -DRECORD -o "$work/record.exe" scripts/bench/empty.c
 "${cc[@]}" -o "$work/bare_job.exe" scripts/bench/bare_job.c
+"${cc[@]}" -DWAIT -o "$work/bare_job_wait.exe" scripts/bench/bare_job.c
+"${cc[@]}" -o "$work/limit.exe" scripts/bench/limit.c
 
 unset WINEPREFIX TARNVEL_WINE_SESSION TARNVEL_SYSDIR_UNIX DISPLAY
 export TARNVEL_WINE_HEADLESS=1
@@ -50,6 +54,9 @@ while IFS=$'\t' read -r name _; do
   targets+=("$name")
 done <install/manifest.tsv
 [ ${#targets[@]} -eq 21 ] || { echo "bench: expected 21 targets, found ${#targets[@]}" >&2; exit 1; }
+# The limit's arguments: each target with its payload's size.
+sized=()
+for name in "${targets[@]}"; do sized+=("$name=$(stat -c %s "$payload/$name")"); done
 
 # The NSIS installer: the same 21 files, each written into the system
 # directory only where present and then registered, not waited for. Stored
@@ -138,6 +145,12 @@ check "setup.exe /s" 21 yes "$wine" "$setup_exe" /s
 bash "$work/present.sh"
 check "NSIS installer" 21 yes "$wine" "$work/nsis-setup.exe"
 check "bare job" 21 no "$wine" "$work/bare_job.exe" "${targets[@]}"
+check "bare job, waiting" 21 no "$wine" "$work/bare_job_wait.exe" "${targets[@]}"
+bash "$work/present.sh"
+check "limit" 21 no "$wine" "$work/limit.exe" "${sized[@]}"
+for name in "${targets[@]}"; do
+  [ "$(stat -c %s "$sysdir/$name")" = "$(stat -c %s "$payload/$name")" ] || fail "limit: $name not written"
+done
 
 cp "$work/empty.exe" "$sysdir/regsvr32.exe"
 unset TARNVEL_BENCH_RECORD
@@ -154,6 +167,8 @@ bench "$work/absent.csv" "$work/absent.sh" \
 bench "$work/present.csv" "$work/present.sh" \
   -n "setup.exe /s" "$wine $setup_exe /s" \
   -n "bare job" "$wine $work/bare_job.exe ${targets[*]}" \
+  -n "bare job, waiting" "$wine $work/bare_job_wait.exe ${targets[*]}" \
+  -n "limit" "$wine $work/limit.exe ${sized[*]}" \
   -n "NSIS installer" "$wine $work/nsis-setup.exe" \
   -n "empty program" "$wine $work/empty.exe"
 
@@ -164,6 +179,8 @@ a_empty=$(median "$work/absent.csv" "empty program")
 a_setup=$(median "$work/absent.csv" "setup.exe /s")
 p_setup=$(median "$work/present.csv" "setup.exe /s")
 p_bare=$(median "$work/present.csv" "bare job")
+p_wait=$(median "$work/present.csv" "bare job, waiting")
+p_limit=$(median "$work/present.csv" "limit")
 p_nsis=$(median "$work/present.csv" "NSIS installer")
 p_empty=$(median "$work/present.csv" "empty program")
 
@@ -173,8 +190,11 @@ printf '  %-34s %8s\n' "no target present" "median"
 printf '  %-34s %6s ms\n' "empty program" "$a_empty" "setup.exe /s" "$a_setup"
 printf '  %-34s %8s\n' "21 targets present" ""
 printf '  %-34s %6s ms\n' "setup.exe /s" "$p_setup" "bare job (21 starts)" "$p_bare" \
+  "bare job, waiting for them" "$p_wait" "limit (writes, starts, waits)" "$p_limit" \
   "NSIS installer" "$p_nsis" "empty program" "$p_empty"
 echo "  ratios (goal in brackets)"
 printf '  %-34s %6s  [<= 2.00]\n' "no target: setup / empty" "$(ratio "$a_setup" "$a_empty")"
 printf '  %-34s %6s  [<= 1.10]\n' "21 targets: setup / bare job" "$(ratio "$p_setup" "$p_bare")"
+printf '  %-34s %6s\n' "21 targets: setup / bare job, waiting" "$(ratio "$p_setup" "$p_wait")"
+printf '  %-34s %6s  [<= 1.05]\n' "21 targets: setup / limit" "$(ratio "$p_setup" "$p_limit")"
 printf '  %-34s %6s  [<= 0.90]\n' "21 targets: setup / NSIS" "$(ratio "$p_setup" "$p_nsis")"
