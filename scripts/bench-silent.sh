@@ -145,7 +145,7 @@ check "setup.exe /s" 21 yes "$wine" "$setup_exe" /s
 bash "$work/present.sh"
 check "NSIS installer" 21 yes "$wine" "$work/nsis-setup.exe"
 check "bare job" 21 no "$wine" "$work/bare_job.exe" "${targets[@]}"
-check "bare job, waiting" 21 no "$wine" "$work/bare_job_wait.exe" "${targets[@]}"
+check "waiting bare job" 21 no "$wine" "$work/bare_job_wait.exe" "${targets[@]}"
 bash "$work/present.sh"
 check "limit" 21 no "$wine" "$work/limit.exe" "${sized[@]}"
 for name in "${targets[@]}"; do
@@ -167,7 +167,7 @@ bench "$work/absent.csv" "$work/absent.sh" \
 bench "$work/present.csv" "$work/present.sh" \
   -n "setup.exe /s" "$wine $setup_exe /s" \
   -n "bare job" "$wine $work/bare_job.exe ${targets[*]}" \
-  -n "bare job, waiting" "$wine $work/bare_job_wait.exe ${targets[*]}" \
+  -n "waiting bare job" "$wine $work/bare_job_wait.exe ${targets[*]}" \
   -n "limit" "$wine $work/limit.exe ${sized[*]}" \
   -n "NSIS installer" "$wine $work/nsis-setup.exe" \
   -n "empty program" "$wine $work/empty.exe"
@@ -179,7 +179,7 @@ a_empty=$(median "$work/absent.csv" "empty program")
 a_setup=$(median "$work/absent.csv" "setup.exe /s")
 p_setup=$(median "$work/present.csv" "setup.exe /s")
 p_bare=$(median "$work/present.csv" "bare job")
-p_wait=$(median "$work/present.csv" "bare job, waiting")
+p_wait=$(median "$work/present.csv" "waiting bare job")
 p_limit=$(median "$work/present.csv" "limit")
 p_nsis=$(median "$work/present.csv" "NSIS installer")
 p_empty=$(median "$work/present.csv" "empty program")
@@ -190,11 +190,11 @@ printf '  %-34s %8s\n' "no target present" "median"
 printf '  %-34s %6s ms\n' "empty program" "$a_empty" "setup.exe /s" "$a_setup"
 printf '  %-34s %8s\n' "21 targets present" ""
 printf '  %-34s %6s ms\n' "setup.exe /s" "$p_setup" "bare job (21 starts)" "$p_bare" \
-  "bare job, waiting for them" "$p_wait" "limit (writes, starts, waits)" "$p_limit" \
+  "waiting bare job (21 waits)" "$p_wait" "limit (writes, starts, waits)" "$p_limit" \
   "NSIS installer" "$p_nsis" "empty program" "$p_empty"
 echo "  ratios (goal in brackets)"
 printf '  %-34s %6s  [<= 2.00]\n' "no target: setup / empty" "$(ratio "$a_setup" "$a_empty")"
 printf '  %-34s %6s  [<= 1.10]\n' "21 targets: setup / bare job" "$(ratio "$p_setup" "$p_bare")"
-printf '  %-34s %6s\n' "21 targets: setup / bare job, waiting" "$(ratio "$p_setup" "$p_wait")"
+printf '  %-34s %6s\n' "21 targets: setup / waiting job" "$(ratio "$p_setup" "$p_wait")"
 printf '  %-34s %6s  [<= 1.05]\n' "21 targets: setup / limit" "$(ratio "$p_setup" "$p_limit")"
 printf '  %-34s %6s  [<= 0.90]\n' "21 targets: setup / NSIS" "$(ratio "$p_setup" "$p_nsis")"
