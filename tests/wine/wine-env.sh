@@ -16,17 +16,16 @@ tarnvel_log() { echo "wine-rig: $*" >&2; }
 tarnvel_wine64() { WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64 "$@"; }
 
 # Where the kernel cannot execute 32-bit ELF programs (the 32-bit half of
-# Wine), Debian's qemu-user-static is registered as their interpreter.
+# Wine), or TARNVEL_EMULATE_I386=1 asks for it, qemu-user is registered as
+# their interpreter; elsewhere an entry of ours left by a forced run goes.
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/emulation.sh"
 tarnvel_enable_i386() {
-  /usr/lib/wine/wine --version >/dev/null 2>&1 && return 0
-  local qemu=/usr/bin/qemu-i386-static sudo=""
-  [ -x "$qemu" ] || { tarnvel_log "cannot run 32-bit programs and $qemu is missing"; return 1; }
-  [ "$(id -u)" -ne 0 ] && sudo=sudo
-  [ -e /proc/sys/fs/binfmt_misc/register ] ||
-    $sudo mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc || return 1
-  [ -e /proc/sys/fs/binfmt_misc/tarnvel-i386 ] ||
-    printf '%s' ':tarnvel-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$qemu"':F' |
-    $sudo tee /proc/sys/fs/binfmt_misc/register >/dev/null || return 1
+  if tarnvel_emulation_forced || ! tarnvel_kernel_runs_i386; then
+    tarnvel_register_qemu || return 1
+    tarnvel_log "32-bit programs run under $("$TARNVEL_QEMU" --version | head -n 1)"
+  else
+    tarnvel_unregister_qemu || return 1
+  fi
   /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 

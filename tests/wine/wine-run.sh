@@ -8,5 +8,4 @@ if [ -z "${TARNVEL_WINE_SESSION:-}" ]; then
   trap tarnvel_wine_session_stop EXIT
   tarnvel_wine_session_start || exit 125
 fi
-tarnvel_enable_i386 || exit 125
 WINEDEBUG=-all timeout "${TARNVEL_WINE_RUN_TIMEOUT:-1500}" /usr/lib/wine/wine "$@"
