@@ -30,7 +30,7 @@ unset WINEPREFIX TARNVEL_WINE_SESSION TARNVEL_SYSDIR_UNIX DISPLAY
 export TARNVEL_WINE_HEADLESS=1
 . tests/wine/wine-env.sh
 trap tarnvel_wine_session_stop EXIT
-echo "demo: booting a throwaway Wine prefix (a few minutes under emulation)"
+echo "demo: booting a throwaway Wine prefix"
 tarnvel_wine_session_start
 sysdir=$TARNVEL_SYSDIR_UNIX
 
