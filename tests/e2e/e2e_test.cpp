@@ -205,6 +205,7 @@ TEST(GuiRun, AskModeShowsEachQuestionOverTheGrownBarAndEndsWithTheFinishMessage)
   MessageBoxShown shown = WaitForMessageBox(setup);
   EXPECT_EQ(shown.title, "Confirm File Replace");
   EXPECT_EQ(shown.text, ReplacePrompt("MSCOMCTL.OCX"));
+  ASSERT_NE(shown.box, nullptr) << "no box holds the run while the bar is read";
   MoveAside(shown.box);
   const Pixels grown = BarRow(installation, 11);
   EXPECT_NEAR(grown.Count(kGreen), BarFill(11), 1) << "the bar after 11 of 28 entries";
@@ -222,6 +223,7 @@ TEST(GuiRun, AskModeShowsEachQuestionOverTheGrownBarAndEndsWithTheFinishMessage)
   shown = WaitForMessageBox(setup);
   EXPECT_EQ(shown.title, "Installation Finish");
   EXPECT_EQ(shown.text, "Installed sucessfully.");
+  ASSERT_NE(shown.box, nullptr) << "no box holds the run while the bar is read";
   MoveAside(shown.box);
   const Pixels full = BarRow(installation, 28);
   EXPECT_NEAR(full.Count(kGreen), BarFill(28), 1) << "the full bar";
