@@ -33,6 +33,6 @@ cmp -s "$TARNVEL_SYSDIR_UNIX/$name" "$payload/$name" || fail "$name does not hol
 end=$(($(date +%s%3N) + TARNVEL_DEADLINE_MS))
 until tarnvel_wine64 reg query "$key" /v $name >/dev/null 2>&1; do
   [ "$(date +%s%3N)" -lt "$end" ] || fail "gave up after $(tarnvel_deadline_s) s waiting for" \
-    "$name to be registered; last saw: $(tarnvel_wine64 reg query "$key" 2>&1 | tr -s '\r\n ' ' ')"
+    "$name to be registered; last saw:$(tarnvel_wine64 reg query "$key" 2>&1 | tr -s '\r\n ' ' ')"
   sleep 1
 done
