@@ -19,9 +19,9 @@ shots=$(mktemp -d)
 trap 'tarnvel_wine_session_stop; rm -rf "$shots"' EXIT
 tarnvel_wine_session_start
 export WINEDEBUG=-all
-timeout 1800 /usr/lib/wine/wine $build/screenshots.exe "Z:${shots//\//\\}" 96
+timeout "$TARNVEL_RUN_DEADLINE_S" /usr/lib/wine/wine $build/screenshots.exe "Z:${shots//\//\\}" 96
 tarnvel_wine64 reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null
-timeout 1800 /usr/lib/wine/wine $build/screenshots.exe "Z:${shots//\//\\}" 144
+timeout "$TARNVEL_RUN_DEADLINE_S" /usr/lib/wine/wine $build/screenshots.exe "Z:${shots//\//\\}" 144
 
 mkdir -p docs/screenshots
 for name in welcome installation installation-running welcome-144dpi; do

@@ -16,4 +16,5 @@ cmake --build --preset win32
 . tests/wine/wine-env.sh
 trap tarnvel_wine_session_stop EXIT
 tarnvel_wine_session_start
-ctest --preset win32 -j2 "$@"
+# After wine-run.sh's own limit, so that one says which program it ended.
+ctest --preset win32 -j2 --timeout $((TARNVEL_RUN_DEADLINE_S + $(tarnvel_deadline_s))) "$@"

@@ -25,12 +25,14 @@ name=MSCOMM32.OCX key='HKCU\Software\Tarnvel\StandIn\Registered'
 { printf 'MZ'; head -c 4094 /dev/zero; } >"$TARNVEL_SYSDIR_UNIX/$name"
 tarnvel_wine64 reg delete "$key" /v $name /f >/dev/null 2>&1 || true
 rc=0
-env -u DISPLAY WINEDEBUG=-all timeout 1500 /usr/lib/wine/wine setup.exe /s || rc=$?
+env -u DISPLAY WINEDEBUG=-all timeout "$(tarnvel_deadline_s)" /usr/lib/wine/wine setup.exe /s || rc=$?
+[ "$rc" != 124 ] || fail "setup.exe /s without a display still ran after $(tarnvel_deadline_s) s"
 [ "$rc" = 0 ] || fail "exit code $rc without a display"
 cmp -s "$TARNVEL_SYSDIR_UNIX/$name" "$payload/$name" || fail "$name does not hold the payload"
-# The registration runs beside the setup and outlives it: polled, for ten minutes at most.
-for _ in $(seq 300); do
-  tarnvel_wine64 reg query "$key" /v $name >/dev/null 2>&1 && exit 0
-  sleep 2
+# The registration runs beside the setup and outlives it: polled until the deadline.
+end=$(($(date +%s%3N) + TARNVEL_DEADLINE_MS))
+until tarnvel_wine64 reg query "$key" /v $name >/dev/null 2>&1; do
+  [ "$(date +%s%3N)" -lt "$end" ] || fail "gave up after $(tarnvel_deadline_s) s waiting for" \
+    "$name to be registered; last saw:$(tarnvel_wine64 reg query "$key" 2>&1 | tr -s '\r\n ' ' ')"
+  sleep 1
 done
-fail "$name was not registered"

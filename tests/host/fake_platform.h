@@ -41,6 +41,7 @@ class FakePlatform : public Platform {
   };
 
   std::string commandLine = "setup.exe";
+  std::string systemDirectory = "C:\\WINDOWS\\system32";  // empty: it cannot be determined
   std::deque<int> answers;
   std::function<void(int)> onPump;  // gets the pump's index, from 0
   std::map<std::string, File> files;
@@ -74,10 +75,9 @@ class FakePlatform : public Platform {
     if (onPump) onPump(index);
   }
   unsigned GetSystemDirectoryA(char* buffer, unsigned size) override {
-    const char* const directory = "C:\\WINDOWS\\system32";
-    const auto n = static_cast<unsigned>(std::strlen(directory));
+    const auto n = static_cast<unsigned>(systemDirectory.size());
     if (n >= size) return n + 1;
-    std::memcpy(buffer, directory, n + 1);
+    std::memcpy(buffer, systemDirectory.c_str(), n + 1);
     return n;
   }
   std::string FilePresence(const std::string& path) override {
