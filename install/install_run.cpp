@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "app/cancel_confirmation.h"
 #include "ui/frm_instllation.h"
 
 namespace tarnvel {

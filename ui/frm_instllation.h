@@ -59,8 +59,6 @@ class FrmInstllation : public ui::Form {
   // means is what a user expects of Cancel.
   void OnCloseCommand() override { cmdCanel_Click(); }
 
-  bool RunActive() const { return runActive_; }
-
  protected:
   void OnLoad() override { Form_Load(); }
 

@@ -79,7 +79,6 @@ void FrmWelcome::Unload() {
   std::int16_t cancel = 0;
   if (onUnload) onUnload(cancel);
   if (cancel != 0) return;
-  unloaded_ = true;
   Hide();
 }
 

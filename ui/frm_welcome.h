@@ -30,7 +30,6 @@ class FrmWelcome : public ui::Form {
 
   // Unloads the window unless its unload handler cancels.
   void Unload();
-  bool Unloaded() const { return unloaded_; }
 
   // The frame's close box unloads the window, asking first.
   void OnCloseCommand() override { Unload(); }
@@ -39,9 +38,6 @@ class FrmWelcome : public ui::Form {
   void OnLoad() override {
     if (onLoad) onLoad();
   }
-
- private:
-  bool unloaded_ = false;
 };
 
 }  // namespace tarnvel

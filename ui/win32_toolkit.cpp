@@ -118,9 +118,7 @@ class Win32FormView final : public FormView {
   void FormChanged() override;
   void ControlChanged(Control& control) override;
   void RepaintNow(Control& control) override;
-  void Focus(Control& control) override;
 
-  const Form& GetForm() const { return form_; }
   HWND Window() const { return hwnd_; }
   HWND WindowOf(const Control& control) const;
 
@@ -324,9 +322,6 @@ void Win32FormView::SyncChild(const Child& child) {
   HWND window = child.window;
   SetWindowTextIfChanged(window, control.Caption());
   MoveIfChanged(window, hwnd_, ChildPixels(control));
-  if ((IsWindowEnabled(window) != FALSE) != control.Enabled()) {
-    EnableWindow(window, control.Enabled() ? TRUE : FALSE);
-  }
   if (control.Kind() == ControlKind::Option) {
     // The model holds the selection; the radio button only shows it. The
     // selected option is its group's tab stop.
@@ -405,10 +400,6 @@ void Win32FormView::RepaintNow(Control& control) {
   ValidateRect(hwnd_, &area);
 }
 
-void Win32FormView::Focus(Control& control) {
-  if (HWND window = WindowOf(control)) SetFocus(window);
-}
-
 bool Win32FormView::RestoreFocus() {
   HWND target = nullptr;
   if (lastFocus_ && IsWindow(lastFocus_) && IsChild(hwnd_, lastFocus_) &&
@@ -430,7 +421,7 @@ void Win32FormView::OnPaint() {
 
 void Win32FormView::OnCommand(int id, int code) {
   const Child* child = ChildById(id);
-  if (!child || !child->control->Enabled()) return;  // IDOK or IDCANCEL: Enter or Esc
+  if (!child) return;  // IDOK or IDCANCEL: Enter or Esc
   Control& control = *child->control;
   if (control.Kind() == ControlKind::Option) {
     // An arrow key moves the focus within the group and selects as it goes;
@@ -527,13 +518,6 @@ LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   return view->HandleMessage(message, wParam, lParam);
 }
 
-const Win32FormView* ViewOf(const Form& form) {
-  for (const Win32FormView* view : gViews) {
-    if (&view->GetForm() == &form) return view;
-  }
-  return nullptr;
-}
-
 int ScreenDpi() {
   // Before the first window, so that the system DPI is the real one.
   using SetProcessDpiAware = BOOL(WINAPI*)();
@@ -596,16 +580,6 @@ bool PreTranslate(MSG& msg) {
     return IsDialogMessageA(root, &msg) != FALSE;
   }
   return false;
-}
-
-HWND FormWindow(const Form& form) {
-  const Win32FormView* view = ViewOf(form);
-  return view ? view->Window() : nullptr;
-}
-
-HWND ControlWindow(const Control& control) {
-  const Win32FormView* view = ViewOf(control.Owner());
-  return view ? view->WindowOf(control) : nullptr;
 }
 
 }  // namespace tarnvel::ui

@@ -156,7 +156,6 @@ class CountingBackend : public ui::Backend {
     void FormChanged() override {}
     void ControlChanged(ui::Control&) override {}
     void RepaintNow(ui::Control& c) override { repaints.push_back(c.Name()); }
-    void Focus(ui::Control&) override {}
     std::vector<std::string>& repaints;
   };
 };
