@@ -210,7 +210,7 @@ bool Win32Platform::TemporaryFile::MoveOver(const std::string& destination) {
   switch (RenameOpenFile(file_.Get(), destination)) {
     case RenameOutcome::kRenamed:
       path_.clear();
-      return file_.Close();
+      return file_.Reset();
     case RenameOutcome::kFailed:
       return false;
     case RenameOutcome::kUnsupported:
@@ -218,7 +218,7 @@ bool Win32Platform::TemporaryFile::MoveOver(const std::string& destination) {
   }
   // MoveFileEx opens the file itself, so it is closed first; a sweep that
   // takes it in between leaves the destination with its old bytes.
-  if (!file_.Close() || !::MoveFileExA(path_.c_str(), destination.c_str(),
+  if (!file_.Reset() || !::MoveFileExA(path_.c_str(), destination.c_str(),
                                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return false;
   path_.clear();
@@ -226,7 +226,7 @@ bool Win32Platform::TemporaryFile::MoveOver(const std::string& destination) {
 }
 
 bool Win32Platform::TemporaryFile::Discard() {
-  bool clean = file_.Close();
+  bool clean = file_.Reset();
   if (!path_.empty()) {
     clean = ::DeleteFileA(path_.c_str()) != FALSE && clean;
     path_.clear();
