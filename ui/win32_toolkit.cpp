@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/platform.h"
+#include "app/win32_startup.h"
 #include "ui/win32_paint.h"
 
 namespace tarnvel::ui {
@@ -95,7 +96,7 @@ void RegisterClasses() {
   form.cbSize = sizeof form;
   form.lpfnWndProc = FormProc;
   form.hInstance = Module();
-  form.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  form.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   form.lpszClassName = kFormClass;
   WNDCLASSEXA owner{};
   owner.cbSize = sizeof owner;
@@ -520,11 +521,9 @@ LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 
 int ScreenDpi() {
   // Before the first window, so that the system DPI is the real one.
-  using SetProcessDpiAware = BOOL(WINAPI*)();
-  if (HMODULE user32 = GetModuleHandleA("user32.dll")) {
-    if (FARPROC proc = GetProcAddress(user32, "SetProcessDPIAware")) {
-      reinterpret_cast<SetProcessDpiAware>(reinterpret_cast<void (*)()>(proc))();
-    }
+  if (const auto setProcessDpiAware =
+          SystemFunction<BOOL(WINAPI*)()>("user32.dll", "SetProcessDPIAware")) {
+    setProcessDpiAware();
   }
   win32::WindowDc screen(nullptr);
   return GetDeviceCaps(screen.Get(), LOGPIXELSY);

@@ -6,7 +6,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstring>
 #include <deque>
 #include <functional>
 #include <map>
@@ -54,7 +53,7 @@ class FakePlatform : public Platform {
   int pumps = 0;
 
   std::string CommandLine() override { return commandLine; }
-  int MessageBox(const std::string& prompt, const std::string& title, unsigned flags) override {
+  int ShowMessageBox(const std::string& prompt, const std::string& title, unsigned flags) override {
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%X", flags);
     boxes.push_back(title + "|" + prompt + "|" + hex);
@@ -73,13 +72,7 @@ class FakePlatform : public Platform {
     const int index = pumps++;
     if (onPump) onPump(index);
   }
-  unsigned GetSystemDirectoryA(char* buffer, unsigned size) override {
-    const char* const directory = "C:\\WINDOWS\\system32";
-    const auto n = static_cast<unsigned>(std::strlen(directory));
-    if (n >= size) return n + 1;
-    std::memcpy(buffer, directory, n + 1);
-    return n;
-  }
+  std::string SystemDirectory() override { return "C:\\WINDOWS\\system32"; }
   std::string FilePresence(const std::string& path) override {
     events.push_back("presence " + path);
     const auto it = files.find(path);
