@@ -17,7 +17,8 @@ class FrmInstllation : public ui::Form {
  public:
   FrmInstllation(Platform& platform, FrmWelcome& welcome);
 
-  // Declared as the window's controls table; stacking order is set beside it.
+  // The window's controls, one member each; stacking order is set beside
+  // them, in the constructor.
   ui::Frame Frame1;
   ui::OptionButton OptOverWrite;
   ui::OptionButton OptAsk;

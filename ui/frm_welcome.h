@@ -12,7 +12,8 @@ class FrmWelcome : public ui::Form {
  public:
   FrmWelcome();
 
-  // Declared as the window's controls table; stacking order is set beside it.
+  // The window's controls, one member each; stacking order is set beside
+  // them, in the constructor.
   ui::Button cmdNext;
   ui::Button cmdCanel;
   ui::Label lblDisp;

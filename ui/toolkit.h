@@ -1,4 +1,4 @@
-// A small window toolkit shaped like the design of the two windows: a form
+// A small window toolkit for the program's two windows: a form
 // owns named controls whose state is held in plain members, so forms and the
 // window flow run without Windows. A backend (the Win32 layer) gives a form a
 // view that creates the window, paints the windowless controls and turns
@@ -26,7 +26,7 @@ int TwipsToPixels(int twips, int dpi);
 int PixelsToTwips(int pixels, int dpi);
 
 // LOGFONT height (negative: character height) for a size in points, kept to
-// hundredths as the designer stores them: 9.75 pt is -13 at 96 DPI.
+// hundredths: 9.75 pt is -13 at 96 DPI.
 int LogicalFontHeight(double points, int dpi);
 
 // Either an explicit #RRGGBB colour or a colour of the desktop scheme.
