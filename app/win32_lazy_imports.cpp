@@ -10,7 +10,7 @@
 // libraries (dlltool -y) produce unusable i386 stubs, hence this table.
 //
 // A function the program starts to use that is missing here is linked
-// straight from the import library; the build then fails (setup_size.cmake).
+// straight from the import library; the build then fails (cmake/setup_size.cmake).
 #include "app/win32_lazy_imports.h"
 
 #include <windows.h>

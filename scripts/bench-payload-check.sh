@@ -12,4 +12,4 @@ cmake --build --preset win32 --target bench_payload_check
 . tests/wine/wine-env.sh
 trap tarnvel_wine_session_stop EXIT
 tarnvel_wine_session_start
-/usr/lib/wine/wine build/win32/payload/bench_payload_check.exe "${1:-10}"
+/usr/lib/wine/wine build/win32/scripts/bench_payload_check.exe "${1:-10}"
