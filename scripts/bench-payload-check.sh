@@ -5,9 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/bootstrap.sh
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target bench_payload_check
+. scripts/lib.sh
+tarnvel_build_win32 --target bench_payload_check
 
 . tests/wine/wine-env.sh
 trap tarnvel_wine_session_stop EXIT

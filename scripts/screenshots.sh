@@ -5,9 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/bootstrap.sh
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target setup screenshots
+. scripts/lib.sh
+tarnvel_build_win32 --target setup screenshots
 build=build/win32
 
 unset WINEPREFIX TARNVEL_WINE_SESSION TARNVEL_WINE_HEADLESS DISPLAY
