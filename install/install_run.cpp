@@ -2,24 +2,12 @@
 // registers each component already present in the system directory.
 #include <cstdlib>
 #include <string>
-#include <vector>
 
-#include "app/cancel_confirmation.h"
 #include "ui/frm_instllation.h"
 
 namespace tarnvel {
 
-void FrmInstllation::SystemDir() {
-  // Ask again with the size the system reports, so no system path is cut.
-  std::vector<char> buffer(261);
-  unsigned n = platform_.GetSystemDirectoryA(buffer.data(), static_cast<unsigned>(buffer.size()));
-  if (n >= buffer.size()) {
-    buffer.resize(n + 1);
-    n = platform_.GetSystemDirectoryA(buffer.data(), static_cast<unsigned>(buffer.size()));
-    if (n >= buffer.size()) n = 0;
-  }
-  SysDirPath.assign(buffer.data(), n);
-}
+void FrmInstllation::SystemDir() { SysDirPath = platform_.SystemDirectory(); }
 
 void FrmInstllation::Register(const std::string& target) {
   // The tool is started by its full path: a regsvr32.exe planted beside the
@@ -48,7 +36,7 @@ void FrmInstllation::InstallNow() {
       if (OptOverWrite.Value()) {
         if (SaveResToDisk(1, name, target)) Register(target);
       } else {
-        const int answer = platform_.MessageBox(
+        const int answer = platform_.ShowMessageBox(
             "The file\"" + name + "\" already exist.\r\nDo you want to replace it?",
             "Confirm File Replace", kMbYesNoCancel | kMbIconExclamation);
         if (answer == kIdYes) {
@@ -73,8 +61,8 @@ void FrmInstllation::InstallNow() {
   }
 
   if (platform_.CommandTail().empty() && ErrCount == 0) {
-    platform_.MessageBox("Installed sucessfully.", "Installation Finish",
-                         kMbOk | kMbIconInformation);
+    platform_.ShowMessageBox("Installed sucessfully.", "Installation Finish",
+                             kMbOk | kMbIconInformation);
   }
   platform_.EndProgram(ErrCount > 0 ? kExitFailures : kExitSuccess);
   std::abort();  // EndProgram does not return

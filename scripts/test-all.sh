@@ -4,14 +4,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+. scripts/lib.sh
 bash scripts/bootstrap.sh
 
-cmake --preset host >/dev/null
-cmake --build --preset host
+tarnvel_build host
 ctest --preset host
 
-cmake --preset win32 >/dev/null
-cmake --build --preset win32
+tarnvel_build win32
 
 . tests/wine/wine-env.sh
 trap tarnvel_wine_session_stop EXIT

@@ -18,7 +18,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tarnvel test" -keyo
   -out cert.pem 2>/dev/null
 openssl pkcs12 -export -inkey key.pem -in cert.pem -out signer.p12 -passout env:SETUP_SIGN_PASSWORD
 cp "$setup" setup.exe
-cmake -DSETUP_EXE="$work/setup.exe" -DSETUP_SIGN_PKCS12="$work/signer.p12" -P "$source/payload/sign.cmake"
+cmake -DSETUP_EXE="$work/setup.exe" -DSETUP_SIGN_PKCS12="$work/signer.p12" -P "$source/cmake/sign.cmake"
 osslsigncode verify -CAfile cert.pem -in setup.exe >verify.log 2>&1 || { cat verify.log; fail "no valid signature"; }
 
 name=MSCOMM32.OCX key='HKCU\Software\Tarnvel\StandIn\Registered'

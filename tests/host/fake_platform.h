@@ -6,7 +6,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstring>
 #include <deque>
 #include <functional>
 #include <map>
@@ -55,7 +54,7 @@ class FakePlatform : public Platform {
   int pumps = 0;
 
   std::string CommandLine() override { return commandLine; }
-  int MessageBox(const std::string& prompt, const std::string& title, unsigned flags) override {
+  int ShowMessageBox(const std::string& prompt, const std::string& title, unsigned flags) override {
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%X", flags);
     boxes.push_back(title + "|" + prompt + "|" + hex);
@@ -74,12 +73,7 @@ class FakePlatform : public Platform {
     const int index = pumps++;
     if (onPump) onPump(index);
   }
-  unsigned GetSystemDirectoryA(char* buffer, unsigned size) override {
-    const auto n = static_cast<unsigned>(systemDirectory.size());
-    if (n >= size) return n + 1;
-    std::memcpy(buffer, systemDirectory.c_str(), n + 1);
-    return n;
-  }
+  std::string SystemDirectory() override { return systemDirectory; }
   std::string FilePresence(const std::string& path) override {
     events.push_back("presence " + path);
     const auto it = files.find(path);
@@ -156,7 +150,6 @@ class CountingBackend : public ui::Backend {
     void FormChanged() override {}
     void ControlChanged(ui::Control&) override {}
     void RepaintNow(ui::Control& c) override { repaints.push_back(c.Name()); }
-    void Focus(ui::Control&) override {}
     std::vector<std::string>& repaints;
   };
 };

@@ -1,0 +1,20 @@
+// The security of a file that output replaces, carried over to its
+// replacement: owner, group and DACL. Through ntdll, not advapi32, which would
+// be a library loaded for it alone.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+namespace tarnvel {
+
+// The destination's owner, group and DACL, self-relative. False when they
+// cannot be read; empty when the file system keeps no security at all.
+bool ReadSecurity(HANDLE file, std::vector<unsigned char>& descriptor);
+
+// Gives `file` the security ReadSecurity read, all or nothing; true as well
+// when `descriptor` is empty.
+bool ApplySecurity(HANDLE file, std::vector<unsigned char>& descriptor);
+
+}  // namespace tarnvel
