@@ -6,8 +6,8 @@ namespace tarnvel {
 
 int ConfirmCancel(Platform& platform) {
   // Yes is the first button and so the default: Enter answers Yes.
-  const int answer = platform.MessageBox("Are you sure. You want to cancel setup?", "Are you Sure?",
-                                         kMbYesNo | kMbIconExclamation);
+  const int answer = platform.ShowMessageBox("Are you sure. You want to cancel setup?",
+                                             "Are you Sure?", kMbYesNo | kMbIconExclamation);
   platform.Log(log_line::Cancel(answer == kIdYes));
   if (answer == kIdYes) platform.EndProgram(kExitCancelled);
   return answer;

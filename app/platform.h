@@ -9,18 +9,13 @@
 #include <string>
 #include <vector>
 
-// <windows.h>, when included first, would rename Platform::MessageBox to
-// MessageBoxA. Code that includes it after this file calls ::MessageBoxA.
-#ifdef MessageBox
-#undef MessageBox
-#endif
-
 namespace tarnvel {
 
 // Message-box flags and answers, with their Windows values.
 constexpr unsigned kMbOk = 0x0;
 constexpr unsigned kMbYesNoCancel = 0x3;
 constexpr unsigned kMbYesNo = 0x4;
+constexpr unsigned kMbIconError = 0x10;
 constexpr unsigned kMbIconExclamation = 0x30;
 constexpr unsigned kMbIconInformation = 0x40;
 constexpr int kIdOk = 1;
@@ -61,7 +56,8 @@ class Platform {
   std::string CommandTail();
 
   // Modal message box; returns the pressed button (kIdYes, kIdNo, ...).
-  virtual int MessageBox(const std::string& prompt, const std::string& title, unsigned flags) = 0;
+  virtual int ShowMessageBox(const std::string& prompt, const std::string& title,
+                             unsigned flags) = 0;
 
   // Ends the process at once. No window handler runs on the way out; an
   // output file still open is abandoned and its temporary file removed.
@@ -70,9 +66,9 @@ class Platform {
   // Handles every pending window event before returning.
   virtual void PumpEvents() = 0;
 
-  // GetSystemDirectoryA: characters stored (no trailing separator), 0 on
-  // failure, or the size needed when `size` is too small.
-  virtual unsigned GetSystemDirectoryA(char* buffer, unsigned size) = 0;
+  // The system directory, whole however long, without a trailing separator;
+  // empty when the system cannot tell.
+  virtual std::string SystemDirectory() = 0;
 
   // The bare file name when a file exists at `path` that is neither hidden,
   // nor a system file, nor a directory; the empty text otherwise.

@@ -19,7 +19,6 @@ class SetupApp {
   FrmWelcome& Welcome() { return welcome_; }
   // Created on first use and kept until the program ends.
   FrmInstllation& Installation();
-  bool InstallationCreated() const { return installation_ != nullptr; }
 
  private:
   void Welcome_Load();

@@ -1,4 +1,7 @@
-// Owners for kernel handles, so that no failure path closes one by hand.
+// One owner for every kind of handle (kernel objects, searches, registry
+// keys, windows and GDI objects), so that no failure path closes one by hand.
+// Header only: the stand-in components, built without the C runtime, use it
+// too.
 #pragma once
 
 #include <windows.h>
@@ -7,58 +10,55 @@
 
 namespace tarnvel {
 
-// A kernel object handle (file, process, thread). CreateFile reports failure
-// as INVALID_HANDLE_VALUE, most other calls as null: both mean "nothing held".
-class UniqueHandle {
+// Owns one handle and closes it with `Close` when it goes. Null means
+// "nothing held"; for kernel objects INVALID_HANDLE_VALUE does too, since
+// CreateFile and FindFirstFile report failure with it.
+template <typename Handle, auto Close, bool kInvalidValueToo = false>
+class Unique {
  public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-  ~UniqueHandle() { Close(); }
-  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.Release()) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-    if (this != &other) {
-      Close();
-      handle_ = other.Release();
-    }
+  Unique() = default;
+  explicit Unique(Handle handle) : handle_(handle) {}
+  ~Unique() {
+    if (*this) Close(handle_);
+  }
+  Unique(Unique&& other) noexcept : handle_(other.Release()) {}
+  Unique& operator=(Unique&& other) noexcept {
+    if (this != &other) Reset(other.Release());
     return *this;
   }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
+  Unique(const Unique&) = delete;
+  Unique& operator=(const Unique&) = delete;
 
-  HANDLE Get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-
-  HANDLE Release() { return std::exchange(handle_, nullptr); }
-
-  // Closes now; false when the system reports the close failed (for a file
-  // written through this handle that can mean its last bytes did not land).
-  bool Close() {
-    if (!*this) {
-      handle_ = nullptr;
-      return true;
+  Handle Get() const { return handle_; }
+  explicit operator bool() const {
+    if constexpr (kInvalidValueToo) {
+      if (handle_ == INVALID_HANDLE_VALUE) return false;
     }
-    return ::CloseHandle(Release()) != FALSE;
+    return handle_ != nullptr;
+  }
+
+  Handle Release() { return std::exchange(handle_, nullptr); }
+  // For a call that hands a new handle out through a pointer; only on an
+  // owner that holds nothing.
+  Handle* Receive() { return &handle_; }
+  // Closes what is held and takes `handle`; false when the system reports
+  // that the close failed (for a file written through this handle that can
+  // mean its last bytes did not land).
+  bool Reset(Handle handle = nullptr) {
+    const bool held = static_cast<bool>(*this);
+    const Handle old = std::exchange(handle_, handle);
+    return !held || Close(old);
   }
 
  private:
-  HANDLE handle_ = nullptr;
+  Handle handle_ = nullptr;
 };
 
-// A FindFirstFile search, closed with FindClose.
-class UniqueFind {
- public:
-  explicit UniqueFind(HANDLE search) : search_(search) {}
-  ~UniqueFind() {
-    if (*this) ::FindClose(search_);
-  }
-  UniqueFind(const UniqueFind&) = delete;
-  UniqueFind& operator=(const UniqueFind&) = delete;
+// RegCloseKey answers with an error code rather than a BOOL.
+inline bool CloseKey(HKEY key) { return ::RegCloseKey(key) == ERROR_SUCCESS; }
 
-  HANDLE Get() const { return search_; }
-  explicit operator bool() const { return search_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE search_;
-};
+using UniqueHandle = Unique<HANDLE, &::CloseHandle, true>;
+using UniqueFind = Unique<HANDLE, &::FindClose, true>;
+using UniqueKey = Unique<HKEY, &CloseKey>;
 
 }  // namespace tarnvel

@@ -10,7 +10,7 @@
 // libraries (dlltool -y) produce unusable i386 stubs, hence this table.
 //
 // A function the program starts to use that is missing here is linked
-// straight from the import library; the build then fails (setup_size.cmake).
+// straight from the import library; the build then fails (cmake/setup_size.cmake).
 #include "app/win32_lazy_imports.h"
 
 #include <windows.h>
@@ -66,10 +66,8 @@ lazy_stub_\name:
   .endm
 
   LAZY advapi32, AdjustTokenPrivileges, @24
-  LAZY advapi32, GetKernelObjectSecurity, @20
   LAZY advapi32, LookupPrivilegeValueA, @12
   LAZY advapi32, OpenProcessToken, @12
-  LAZY advapi32, SetKernelObjectSecurity, @12
 
   LAZY gdi32, BitBlt, @36
   LAZY gdi32, CreateCompatibleBitmap, @12
@@ -102,7 +100,6 @@ lazy_stub_\name:
   LAZY user32, DrawFocusRect, @8
   LAZY user32, DrawIconEx, @36
   LAZY user32, DrawTextA, @20
-  LAZY user32, EnableWindow, @8
   LAZY user32, EndPaint, @8
   LAZY user32, EqualRect, @8
   LAZY user32, FillRect, @12
@@ -152,6 +149,5 @@ lazy_stub_\name:
   LAZY user32, TranslateMessage, @4
   LAZY user32, UnionRect, @12
   LAZY user32, ValidateRect, @8
-  LAZY user32, wsprintfA
   .text
 )");

@@ -2,8 +2,6 @@
 #pragma once
 
 #include <windows.h>
-// <windows.h> maps MessageBox to MessageBoxA; here it is Platform::MessageBox.
-#undef MessageBox
 
 #include <functional>
 #include <optional>
@@ -43,10 +41,10 @@ class Win32Platform : public Platform {
 
   std::string CommandLine() override;
   // Modal to the thread's active window, when there is one.
-  int MessageBox(const std::string& prompt, const std::string& title, unsigned flags) override;
+  int ShowMessageBox(const std::string& prompt, const std::string& title, unsigned flags) override;
   [[noreturn]] void EndProgram(int exitCode) override;
   void PumpEvents() override;
-  unsigned GetSystemDirectoryA(char* buffer, unsigned size) override;
+  std::string SystemDirectory() override;
   std::string FilePresence(const std::string& path) override;
   bool ResetAttributes(const std::string& path) override;
   // The destination holds either its previous bytes or exactly the payload
@@ -56,7 +54,8 @@ class Win32Platform : public Platform {
   bool OpenOutput(const std::string& path) override;
   bool WriteOutput(const std::uint8_t* data, std::size_t size) override;
   bool CloseOutput() override;
-  // Deletes only names CreateTemporaryBeside makes. A live run's temporary
+  // The output and the sweep live in win32_output.cpp. Deletes only names
+  // CreateTemporaryBeside makes. A live run's temporary
   // file is open without delete sharing until it is renamed, so it stays.
   std::vector<std::string> SweepTemporaryFiles(const std::string& directory) override;
   // Points into the executable's mapped image: no copy is made. The checksum

@@ -75,7 +75,7 @@ void RunLogFile::Add(const std::string& line) {
     // later still leaves every line before.
     DWORD written = 0;
     if (!::WriteFile(file_.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
-      file_.Close();
+      file_.Reset();
   }
   ::SetLastError(lastError);
 }

@@ -2,15 +2,15 @@
 
 namespace tarnvel {
 
-FARPROC Kernel32Address(const char* name) {
-  const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-  return kernel != nullptr ? ::GetProcAddress(kernel, name) : nullptr;
+FARPROC SystemFunctionAddress(const char* library, const char* name) {
+  const HMODULE module = ::GetModuleHandleA(library);
+  return module != nullptr ? ::GetProcAddress(module, name) : nullptr;
 }
 
 void HardenProcess() {
   // Systems without the update that brought it lack it.
   if (const auto setDefaultDllDirectories =
-          Kernel32Function<BOOL(WINAPI*)(DWORD)>("SetDefaultDllDirectories")) {
+          SystemFunction<BOOL(WINAPI*)(DWORD)>("kernel32.dll", "SetDefaultDllDirectories")) {
     setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   }
   // Where it is missing, this at least takes the current directory out.

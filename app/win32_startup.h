@@ -9,13 +9,15 @@ namespace tarnvel {
 // was started from (where a planted copy could wait beside a download).
 void HardenProcess();
 
-// A kernel32 function that older systems lack, looked up by name; null where
-// it is missing. Wine answers GetModuleHandle by searching the disk, so a
-// caller that needs one repeatedly looks it up once.
-FARPROC Kernel32Address(const char* name);
+// A function that older systems lack, looked up by name in a system library
+// the process has already loaded; null where either is missing. Wine answers
+// GetModuleHandle by searching the disk, so a caller that needs one
+// repeatedly looks it up once.
+FARPROC SystemFunctionAddress(const char* library, const char* name);
 template <typename Function>
-Function Kernel32Function(const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(Kernel32Address(name)));
+Function SystemFunction(const char* library, const char* name) {
+  return reinterpret_cast<Function>(
+      reinterpret_cast<void (*)()>(SystemFunctionAddress(library, name)));
 }
 
 }  // namespace tarnvel

@@ -2,25 +2,13 @@
 // registers each component already present in the system directory.
 #include <cstdlib>
 #include <string>
-#include <vector>
 
-#include "app/cancel_confirmation.h"
 #include "install/run_log.h"
 #include "ui/frm_instllation.h"
 
 namespace tarnvel {
 
-void FrmInstllation::SystemDir() {
-  // Ask again with the size the system reports, so no system path is cut.
-  std::vector<char> buffer(261);
-  unsigned n = platform_.GetSystemDirectoryA(buffer.data(), static_cast<unsigned>(buffer.size()));
-  if (n >= buffer.size()) {
-    buffer.resize(n + 1);
-    n = platform_.GetSystemDirectoryA(buffer.data(), static_cast<unsigned>(buffer.size()));
-    if (n >= buffer.size()) n = 0;
-  }
-  SysDirPath.assign(buffer.data(), n);
-}
+void FrmInstllation::SystemDir() { SysDirPath = platform_.SystemDirectory(); }
 
 void FrmInstllation::LogNotPresent(const std::string& name, const std::string& target) {
   const auto attributes = SysDirPath.empty() ? std::nullopt : platform_.FileAttributes(target);
@@ -50,7 +38,7 @@ void FrmInstllation::InstallNow() {
         if (SaveResToDisk(1, name, target))
           registrations_.Start(platform_, SysDirPath, name, target);
       } else {
-        const int answer = platform_.MessageBox(
+        const int answer = platform_.ShowMessageBox(
             "The file\"" + name + "\" already exist.\r\nDo you want to replace it?",
             "Confirm File Replace", kMbYesNoCancel | kMbIconExclamation);
         platform_.Log(log_line::Asked(name, answer));
@@ -80,8 +68,8 @@ void FrmInstllation::InstallNow() {
   const int registrationsFailed = registrations_.WaitForAll(platform_, kRegistrationDeadlineMs);
   const bool failed = ErrCount > 0 || registrationsFailed > 0;
   if (platform_.CommandTail().empty() && !failed) {
-    platform_.MessageBox("Installed sucessfully.", "Installation Finish",
-                         kMbOk | kMbIconInformation);
+    platform_.ShowMessageBox("Installed sucessfully.", "Installation Finish",
+                             kMbOk | kMbIconInformation);
   }
   const int exitCode = failed ? kExitFailures : kExitSuccess;
   platform_.Log(log_line::End(ErrCount, registrationsFailed, exitCode));

@@ -2,15 +2,14 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
+#include <cstddef>
 
 namespace tarnvel {
 
+// Size, version and description stay in manifest.tsv: the build checks the
+// payload against them, and the program needs only the name.
 struct Component {
-  const char* name;         // as listed: file name, payload type, texts
-  std::uint32_t size;       // bytes
-  const char* fileVersion;  // a.b.c.d
-  const char* description;  // from the vendor's version record
+  const char* name;  // as listed: file name, payload type, texts
 };
 
 constexpr std::size_t kComponentCount = 28;

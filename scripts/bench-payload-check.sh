@@ -5,11 +5,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/bootstrap.sh
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target bench_payload_check
+. scripts/lib.sh
+tarnvel_build_win32 --target bench_payload_check
 
 . tests/wine/wine-env.sh
 trap tarnvel_wine_session_stop EXIT
 tarnvel_wine_session_start
-/usr/lib/wine/wine build/win32/payload/bench_payload_check.exe "${1:-10}"
+/usr/lib/wine/wine build/win32/scripts/bench_payload_check.exe "${1:-10}"

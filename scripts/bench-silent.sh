@@ -20,16 +20,10 @@ root=$PWD
 : "${TARNVEL_BENCH_RUNS:=12}"
 : "${TARNVEL_BENCH_REGISTER_TIMEOUT:=120}"
 
-bash scripts/bootstrap.sh
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target setup
+. scripts/lib.sh
+tarnvel_build_win32 --target setup
 setup_exe=$root/build/win32/setup.exe
-payload=$(sed -n 's/^SETUP_PAYLOAD_DIR:PATH=//p' build/win32/CMakeCache.txt)
-case "$payload" in
-  "") payload=$root/build/win32/payload/files ;;
-  /*) ;;
-  *) payload=$root/build/win32/$payload ;;
-esac
+payload=$(tarnvel_payload_dir)
 
 work=$root/build/bench
 rm -rf "$work"

@@ -2,6 +2,7 @@
 # Installs everything the build and the tests need, from Debian's packages.
 # Safe to run again: it only installs what is missing.
 set -euo pipefail
+. "$(dirname "$0")/emulation.sh"
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
@@ -10,9 +11,9 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 
 native=(cmake g++ make googletest libgtest-dev g++-mingw-w64-i686 mingw-w64-i686-dev
-        xvfb xdotool imagemagick clang-format file x11-utils fonts-wine
+        xvfb imagemagick clang-format fonts-wine
         osslsigncode openssl hyperfine nsis procps)
-i386=(wine wine32:i386 wine64 qemu-user-static)
+i386=(wine wine32:i386 wine64)
 
 missing=()
 for p in "${native[@]}" "${i386[@]}"; do
@@ -24,6 +25,12 @@ done
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 
+fi
+
+# Where the kernel runs no 32-bit programs (or emulation is asked for), Wine's
+# 32-bit half needs qemu-user.
+if tarnvel_emulation_forced || ! tarnvel_kernel_runs_i386; then
+  tarnvel_install_qemu
 fi
 
 if [ ${#missing[@]} -eq 0 ]; then

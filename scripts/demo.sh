@@ -13,16 +13,10 @@ seeded=(agentctl.dll MSCOMCTL.OCX MSINET.OCX Flash.ocx)
 old_size=4096
 mark_key='HKCU\Software\Tarnvel\StandIn\Registered'
 
-bash scripts/bootstrap.sh
-cmake --preset win32 >/dev/null
-cmake --build --preset win32
+. scripts/lib.sh
+tarnvel_build_win32
 # What setup.exe carries: the stand-ins, unless a packager bound other files.
-payload=$(sed -n 's/^SETUP_PAYLOAD_DIR:PATH=//p' build/win32/CMakeCache.txt)
-case "$payload" in
-  "") payload=build/win32/payload/files ;;
-  /*) ;;
-  *) payload=build/win32/$payload ;;
-esac
+payload=$(tarnvel_payload_dir)
 
 # A prefix of our own, whatever the environment points at, and no display:
 # the silent run shows nothing and needs none.
@@ -30,7 +24,7 @@ unset WINEPREFIX TARNVEL_WINE_SESSION TARNVEL_SYSDIR_UNIX DISPLAY
 export TARNVEL_WINE_HEADLESS=1
 . tests/wine/wine-env.sh
 trap tarnvel_wine_session_stop EXIT
-echo "demo: booting a throwaway Wine prefix (a few minutes under emulation)"
+echo "demo: booting a throwaway Wine prefix"
 tarnvel_wine_session_start
 sysdir=$TARNVEL_SYSDIR_UNIX
 

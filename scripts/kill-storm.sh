@@ -30,16 +30,11 @@ targets=(agentctl.dll asycfilt.dll COMCTL32.OCX Flash.ocx MSCOMCTL.OCX msdxm.ocx
          msvbvm60.dll VB6STKIT.DLL)
 old_size=50000
 
+. scripts/lib.sh
 setup=build/win32/setup.exe
-if [ ! -f "$setup" ]; then
-  bash scripts/bootstrap.sh
-  cmake --preset win32 >/dev/null
-  cmake --build --preset win32 --target setup
-fi
+[ -f "$setup" ] || tarnvel_build_win32 --target setup
 # What setup.exe carries: the stand-ins unless a packager bound other files.
-payload=$(sed -n 's/^SETUP_PAYLOAD_DIR:PATH=//p' build/win32/CMakeCache.txt)
-payload=${payload:-payload/files}
-[ "${payload#/}" != "$payload" ] || payload=build/win32/$payload
+payload=$(tarnvel_payload_dir)
 
 unset WINEPREFIX TARNVEL_WINE_SESSION TARNVEL_SYSDIR_UNIX DISPLAY
 . tests/wine/wine-env.sh

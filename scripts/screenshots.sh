@@ -5,13 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/bootstrap.sh
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target setup tarnvel_test_driver
+. scripts/lib.sh
+tarnvel_build_win32 --target setup screenshots
 build=build/win32
-i686-w64-mingw32-g++ -std=c++17 -O1 -Wall -Wextra -Werror -DTARNVEL_SETUP_EXE="\"Z:$PWD/$build/setup.exe\"" \
-  -Itests/e2e scripts/screenshots/screenshots.cpp $build/tests/libtarnvel_test_driver.a \
-  $build/libtarnvel_core.a -static -luser32 -lgdi32 -ladvapi32 -o $build/screenshots.exe
 
 unset WINEPREFIX TARNVEL_WINE_SESSION TARNVEL_WINE_HEADLESS DISPLAY
 . tests/wine/wine-env.sh
@@ -19,9 +15,9 @@ shots=$(mktemp -d)
 trap 'tarnvel_wine_session_stop; rm -rf "$shots"' EXIT
 tarnvel_wine_session_start
 export WINEDEBUG=-all
-timeout 1800 /usr/lib/wine/wine $build/screenshots.exe "Z:${shots//\//\\}" 96
+timeout "$TARNVEL_RUN_DEADLINE_S" /usr/lib/wine/wine $build/scripts/screenshots.exe "Z:${shots//\//\\}" 96
 tarnvel_wine64 reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null
-timeout 1800 /usr/lib/wine/wine $build/screenshots.exe "Z:${shots//\//\\}" 144
+timeout "$TARNVEL_RUN_DEADLINE_S" /usr/lib/wine/wine $build/scripts/screenshots.exe "Z:${shots//\//\\}" 144
 
 mkdir -p docs/screenshots
 for name in welcome installation installation-running welcome-144dpi; do

@@ -4,16 +4,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+. scripts/lib.sh
 bash scripts/bootstrap.sh
 
-cmake --preset host >/dev/null
-cmake --build --preset host
+tarnvel_build host
 ctest --preset host
 
-cmake --preset win32 >/dev/null
-cmake --build --preset win32
+tarnvel_build win32
 
 . tests/wine/wine-env.sh
 trap tarnvel_wine_session_stop EXIT
 tarnvel_wine_session_start
-ctest --preset win32 -j2 "$@"
+# After wine-run.sh's own limit, so that one says which program it ended.
+ctest --preset win32 -j2 --timeout $((TARNVEL_RUN_DEADLINE_S + $(tarnvel_deadline_s))) "$@"

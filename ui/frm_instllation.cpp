@@ -4,21 +4,21 @@
 
 #include "app/cancel_confirmation.h"
 #include "install/manifest.h"
-#include "install/save_res_to_disk.h"
 #include "ui/fonts.h"
+#include "ui/form_styles.h"
 #include "ui/frm_welcome.h"
-#include "ui/progress_bar.h"
 #include "ui/resource_ids.h"
 
 namespace tarnvel {
 
 using ui::Color;
+using ui::Filled;
+using ui::kSilver;
 using ui::Label;
 using ui::Shape;
 
 namespace {
 
-constexpr Color kSilver = Color::Rgb(0xC0C0C0);
 constexpr Color kRed = Color::Rgb(0xFF0000);
 
 ui::Form::Style WindowStyle() {
@@ -61,14 +61,6 @@ Label::Style FailureLine() {
   style.font = ui::fonts::SansBold825();
   style.foreColor = kRed;
   style.transparent = true;
-  return style;
-}
-
-Shape::Style Filled(std::uint32_t fill, Color border, int width) {
-  Shape::Style style;
-  style.fillColor = Color::Rgb(fill);
-  style.borderColor = border;
-  style.borderWidthPx = width;
   return style;
 }
 
@@ -137,20 +129,5 @@ void FrmInstllation::cmdInstall_Click() {
 }
 
 void FrmInstllation::cmdCanel_Click() { ConfirmCancel(platform_); }
-
-bool FrmInstllation::SaveResToDisk(std::int16_t ResNum, const std::string& ResType,
-                                   const std::string& DestFileName) {
-  return tarnvel::SaveResToDisk(platform_, ErrCount, ResNum, ResType, DestFileName);
-}
-
-void FrmInstllation::PGVisible(ui::Shape& Bar, ui::Shape& Frame, ui::Shape& Back,
-                               std::int16_t Optn) {
-  ui::PGVisible(Bar, Frame, Back, Optn);
-}
-
-void FrmInstllation::Progress(ui::Shape& Bar, ui::Shape& Frame, ui::Shape& Back,
-                              std::int32_t& CurrVal, std::int32_t& MaxVal) {
-  ui::Progress(Bar, Frame, Back, CurrVal, MaxVal);
-}
 
 }  // namespace tarnvel

@@ -18,7 +18,8 @@ class FrmInstllation : public ui::Form {
  public:
   FrmInstllation(Platform& platform, FrmWelcome& welcome);
 
-  // Declared as the window's controls table; stacking order is set beside it.
+  // The window's controls, one member each; stacking order is set beside
+  // them, in the constructor.
   ui::Frame Frame1;
   ui::OptionButton OptOverWrite;
   ui::OptionButton OptAsk;
@@ -59,8 +60,6 @@ class FrmInstllation : public ui::Form {
   // The window offers no close box; a close command that reaches it by other
   // means is what a user expects of Cancel.
   void OnCloseCommand() override { cmdCanel_Click(); }
-
-  bool RunActive() const { return runActive_; }
 
  protected:
   void OnLoad() override { Form_Load(); }

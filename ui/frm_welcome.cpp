@@ -1,32 +1,25 @@
 #include "ui/frm_welcome.h"
 
 #include "ui/fonts.h"
+#include "ui/form_styles.h"
 #include "ui/resource_ids.h"
 
 namespace tarnvel {
 
 using ui::Color;
+using ui::Filled;
+using ui::kSilver;
 using ui::Label;
 using ui::Picture;
 using ui::Shape;
 
 namespace {
 
-constexpr Color kSilver = Color::Rgb(0xC0C0C0);
-
 Label::Style PanelText(const ui::Font& font) {
   Label::Style style;
   style.font = font;
   style.foreColor = ui::sys::kButtonText;
   style.transparent = true;
-  return style;
-}
-
-Shape::Style Panel(std::uint32_t fill, Color border) {
-  Shape::Style style;
-  style.fillColor = Color::Rgb(fill);
-  style.borderColor = border;
-  style.borderWidthPx = 2;
   return style;
 }
 
@@ -66,9 +59,9 @@ FrmWelcome::FrmWelcome()
            {2760, -120, 3000, 1200},
            Picture::Kind::Bitmap,
            TARNVEL_IDB_BANNER}},
-      Shape1{{this, "Shape1(0)", {120, 240, 2175, 3975}, Panel(0xF7F4FF, Color::Rgb(0x0000C0))},
-             {this, "Shape1(1)", {2400, 1200, 4455, 3015}, Panel(0xEFFEE9, Color::Rgb(0x00C000))}},
-      Shape2(this, "Shape2", {120, 4320, 6735, 735}, Panel(0xE0E0E0, ui::sys::kWindowText)) {
+      Shape1{{this, "Shape1(0)", {120, 240, 2175, 3975}, Filled(0xF7F4FF, Color::Rgb(0x0000C0))},
+             {this, "Shape1(1)", {2400, 1200, 4455, 3015}, Filled(0xEFFEE9, Color::Rgb(0x00C000))}},
+      Shape2(this, "Shape2", {120, 4320, 6735, 735}, Filled(0xE0E0E0, ui::sys::kWindowText)) {
   // Painted elements, bottom first: both panels, then texts and pictures.
   SetStackingOrder({&Shape1[1], &Shape1[0], &imgDisp[0], &lblDisp, &imgDisp[1], &Shape2, &Label1,
                     &Label2, &Label3});
@@ -79,7 +72,6 @@ void FrmWelcome::Unload() {
   std::int16_t cancel = 0;
   if (onUnload) onUnload(cancel);
   if (cancel != 0) return;
-  unloaded_ = true;
   Hide();
 }
 

@@ -12,7 +12,8 @@ class FrmWelcome : public ui::Form {
  public:
   FrmWelcome();
 
-  // Declared as the window's controls table; stacking order is set beside it.
+  // The window's controls, one member each; stacking order is set beside
+  // them, in the constructor.
   ui::Button cmdNext;
   ui::Button cmdCanel;
   ui::Label lblDisp;
@@ -30,7 +31,6 @@ class FrmWelcome : public ui::Form {
 
   // Unloads the window unless its unload handler cancels.
   void Unload();
-  bool Unloaded() const { return unloaded_; }
 
   // The frame's close box unloads the window, asking first.
   void OnCloseCommand() override { Unload(); }
@@ -39,9 +39,6 @@ class FrmWelcome : public ui::Form {
   void OnLoad() override {
     if (onLoad) onLoad();
   }
-
- private:
-  bool unloaded_ = false;
 };
 
 }  // namespace tarnvel

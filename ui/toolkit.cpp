@@ -45,20 +45,8 @@ void Control::SetVisible(bool visible) {
   Changed();
 }
 
-void Control::SetLeft(int twips) {
-  rect_.left = twips;
-  Changed();
-}
-void Control::SetTop(int twips) {
-  rect_.top = twips;
-  Changed();
-}
 void Control::SetWidth(int twips) {
   rect_.width = twips;
-  Changed();
-}
-void Control::SetHeight(int twips) {
-  rect_.height = twips;
   Changed();
 }
 
@@ -68,18 +56,8 @@ void Control::SetCaption(const std::string& caption) {
   Changed();
 }
 
-void Control::SetEnabled(bool enabled) {
-  if (enabled_ == enabled) return;
-  enabled_ = enabled;
-  Changed();
-}
-
 void Control::Refresh() {
   if (FormView* view = owner_->View()) view->RepaintNow(*this);
-}
-
-void Control::SetFocus() {
-  if (FormView* view = owner_->View()) view->Focus(*this);
 }
 
 // ---- Controls
@@ -91,19 +69,9 @@ Label::Label(Form* owner, const char* name, std::string caption, TwipsRect rect,
   tabIndex_ = tabIndex;
 }
 
-void Label::SetStyle(const Style& style) {
-  style_ = style;
-  Changed();
-}
-
 Shape::Shape(Form* owner, const char* name, TwipsRect rect, Style style, bool visible)
     : Control(owner, name, ControlKind::Shape, rect), style_(style) {
   visible_ = visible;
-}
-
-void Shape::SetStyle(const Style& style) {
-  style_ = style;
-  Changed();
 }
 
 Picture::Picture(Form* owner, const char* name, TwipsRect rect, Kind kind, int resourceId)
@@ -249,17 +217,6 @@ void Form::SetHeight(int twips) { Place(&TwipsRect::height, twips); }
 void Form::SetOuterFromWindow(const TwipsRect& outer) {
   outer_ = outer;
   placed_ = true;
-}
-
-TwipsRect Form::ClientRect() const {
-  const TwipsRect outer = Outer();
-  const FrameMetrics m = MetricsOf(*this);
-  TwipsRect c;
-  c.left = outer.left + PixelsToTwips(m.insets.left, m.dpi);
-  c.top = outer.top + PixelsToTwips(m.insets.top, m.dpi);
-  c.width = outer.width - PixelsToTwips(m.insets.left + m.insets.right, m.dpi);
-  c.height = outer.height - PixelsToTwips(m.insets.top + m.insets.bottom, m.dpi);
-  return c;
 }
 
 }  // namespace tarnvel::ui

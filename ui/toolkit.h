@@ -1,4 +1,4 @@
-// A small window toolkit shaped like the design of the two windows: a form
+// A small window toolkit for the program's two windows: a form
 // owns named controls whose state is held in plain members, so forms and the
 // window flow run without Windows. A backend (the Win32 layer) gives a form a
 // view that creates the window, paints the windowless controls and turns
@@ -26,7 +26,7 @@ int TwipsToPixels(int twips, int dpi);
 int PixelsToTwips(int pixels, int dpi);
 
 // LOGFONT height (negative: character height) for a size in points, kept to
-// hundredths as the designer stores them: 9.75 pt is -13 at 96 DPI.
+// hundredths: 9.75 pt is -13 at 96 DPI.
 int LogicalFontHeight(double points, int dpi);
 
 // Either an explicit #RRGGBB colour or a colour of the desktop scheme.
@@ -73,7 +73,6 @@ class FormView {
   virtual void FormChanged() = 0;             // caption, geometry, visibility
   virtual void ControlChanged(Control&) = 0;  // repaint at the next paint
   virtual void RepaintNow(Control&) = 0;      // compose and draw its area now
-  virtual void Focus(Control&) = 0;
 };
 
 // Creates views and knows the window frame. Set once by the Win32 layer.
@@ -113,20 +112,12 @@ class Control {
   int Top() const { return rect_.top; }
   int Width() const { return rect_.width; }
   int Height() const { return rect_.height; }
-  void SetLeft(int twips);
-  void SetTop(int twips);
   void SetWidth(int twips);
-  void SetHeight(int twips);
   const std::string& Caption() const { return caption_; }
   void SetCaption(const std::string& caption);
-  // Child-window controls only; painted controls ignore it.
-  bool Enabled() const { return enabled_; }
-  void SetEnabled(bool enabled);
 
   // Draws the control's area now, composed in stacking order.
   void Refresh();
-  // Gives the keyboard focus to a child-window control.
-  void SetFocus();
 
   // The frame that contains this control, or none (the form).
   Control* Container() const { return container_; }
@@ -137,7 +128,6 @@ class Control {
 
   std::string caption_;
   bool visible_ = true;
-  bool enabled_ = true;
   int tabIndex_ = -1;
   Control* container_ = nullptr;
 
@@ -161,7 +151,6 @@ class Label : public Control {
   Label(Form* owner, const char* name, std::string caption, TwipsRect rect, Style style,
         int tabIndex = -1);
   const Style& GetStyle() const { return style_; }
-  void SetStyle(const Style& style);
 
  private:
   Style style_;
@@ -179,7 +168,6 @@ class Shape : public Control {
   };
   Shape(Form* owner, const char* name, TwipsRect rect, Style style, bool visible = true);
   const Style& GetStyle() const { return style_; }
-  void SetStyle(const Style& style);
 
  private:
   Style style_;
@@ -273,7 +261,6 @@ class Form {
   // Runs OnLoad once. The form's state is plain members, so a loaded form
   // works without a window.
   void Load();
-  bool Loaded() const { return loaded_; }
   // Modeless, no owner. Loads the form, and creates its window the first time.
   void Show();
   void Hide();
@@ -288,8 +275,6 @@ class Form {
   void SetTop(int twips);
   void SetWidth(int twips);
   void SetHeight(int twips);
-  // The client area's top-left on screen and size, in twips.
-  TwipsRect ClientRect() const;
   // Records where the window is after the user moved it, without moving it
   // again: the next Left/Top/Width/Height read it. For the view.
   void SetOuterFromWindow(const TwipsRect& outer);

@@ -1,49 +1,22 @@
-// Scoped owners for the window and GDI handles of the toolkit's Win32 side:
-// nothing is released by hand, on any path.
+// Scoped owners for the window and GDI handles of the toolkit's Win32 side
+// (the one handle owner of app/win32_handles.h), and the scoped device
+// contexts and selections of painting: nothing is released by hand, on any
+// path.
 #pragma once
 
 #include <windows.h>
 
-#include <utility>
+#include "app/win32_handles.h"
 
 namespace tarnvel::ui::win32 {
 
-// Owns one handle and releases it with `Release` when it goes.
-template <typename Handle, auto Release>
-class Unique {
- public:
-  Unique() = default;
-  explicit Unique(Handle handle) : handle_(handle) {}
-  ~Unique() { Reset(); }
-  Unique(Unique&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-  Unique& operator=(Unique&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      handle_ = std::exchange(other.handle_, nullptr);
-    }
-    return *this;
-  }
-  Unique(const Unique&) = delete;
-  Unique& operator=(const Unique&) = delete;
-
-  Handle Get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-  void Reset(Handle handle = nullptr) {
-    if (handle_) Release(handle_);
-    handle_ = handle;
-  }
-
- private:
-  Handle handle_ = nullptr;
-};
-
-using UniqueWindow = Unique<HWND, &DestroyWindow>;
-using UniqueIcon = Unique<HICON, &DestroyIcon>;
-using UniqueFont = Unique<HFONT, &DeleteObject>;
-using UniqueBrush = Unique<HBRUSH, &DeleteObject>;
-using UniquePen = Unique<HPEN, &DeleteObject>;
-using UniqueBitmap = Unique<HBITMAP, &DeleteObject>;
-using UniqueMemoryDc = Unique<HDC, &DeleteDC>;
+using UniqueWindow = tarnvel::Unique<HWND, &DestroyWindow>;
+using UniqueIcon = tarnvel::Unique<HICON, &DestroyIcon>;
+using UniqueFont = tarnvel::Unique<HFONT, &DeleteObject>;
+using UniqueBrush = tarnvel::Unique<HBRUSH, &DeleteObject>;
+using UniquePen = tarnvel::Unique<HPEN, &DeleteObject>;
+using UniqueBitmap = tarnvel::Unique<HBITMAP, &DeleteObject>;
+using UniqueMemoryDc = tarnvel::Unique<HDC, &DeleteDC>;
 
 // A window's device context for the current scope (GetDC/ReleaseDC); the
 // screen's when `window` is null.

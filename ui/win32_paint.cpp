@@ -73,7 +73,7 @@ HFONT Painter::FontFor(const Font& wanted) {
   logFont.lfQuality = DEFAULT_QUALITY;
   logFont.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
   std::strncpy(logFont.lfFaceName, font.face.c_str(), LF_FACESIZE - 1);
-  // A missing face is left to the font mapper, as the designer's runtime does.
+  // A missing face is left to the font mapper, which picks the nearest one.
   fonts_.emplace_back(font, UniqueFont(CreateFontIndirectA(&logFont)));
   return fonts_.back().second.Get();
 }
@@ -141,7 +141,7 @@ void Painter::PaintShape(HDC dc, const Shape& shape) {
     return;
   }
   // Rounded rectangle: the corner ellipse is a third of the shorter side,
-  // close to the look of the designer's rounded shapes.
+  // the classic look of a rounded shape.
   UniquePen pen(border > 0 ? CreatePen(PS_INSIDEFRAME, border, ColorRef(style.borderColor))
                            : nullptr);
   UniqueBrush fill(style.transparentInterior ? nullptr

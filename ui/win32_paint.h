@@ -24,7 +24,8 @@ class Painter {
   explicit Painter(int dpi) : dpi_(dpi) {}
 
   int Dpi() const { return dpi_; }
-  // Left, top, width and height converted one by one, as the designer does.
+  // Left, top, width and height converted one by one, so that a size in
+  // twips gives the same pixels wherever the control stands.
   RECT PixelRect(const TwipsRect& rect) const;
   // Where a painted control draws in the client area; a picture covers its
   // natural size.

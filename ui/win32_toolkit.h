@@ -49,9 +49,4 @@ class Win32Backend : public Backend {
 // Space). True when the message was handled and must not be dispatched.
 bool PreTranslate(MSG& msg);
 
-// The window of a loaded form, and the child window of a control (null for
-// painted controls and the list, which have none).
-HWND FormWindow(const Form& form);
-HWND ControlWindow(const Control& control);
-
 }  // namespace tarnvel::ui

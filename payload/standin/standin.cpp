@@ -7,27 +7,13 @@
 // and advapi32 are imported.
 #include <windows.h>
 
+#include "app/win32_handles.h"
+
 namespace {
 
 constexpr wchar_t kMarkKey[] = L"Software\\Tarnvel\\StandIn\\Registered";
 
 HINSTANCE gModule = nullptr;
-
-class RegKey {
- public:
-  RegKey() = default;
-  ~RegKey() {
-    if (key_) RegCloseKey(key_);
-  }
-  RegKey(const RegKey&) = delete;
-  RegKey& operator=(const RegKey&) = delete;
-
-  HKEY* Receive() { return &key_; }
-  HKEY Get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
 
 // The bare file name this DLL was loaded from, as it stands on disk.
 bool OwnFileName(wchar_t (&path)[MAX_PATH], const wchar_t*& name) {
@@ -51,7 +37,7 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
   wchar_t path[MAX_PATH];
   const wchar_t* name = nullptr;
   if (!OwnFileName(path, name)) return E_FAIL;
-  RegKey key;
+  tarnvel::UniqueKey key;
   if (RegCreateKeyExW(HKEY_CURRENT_USER, kMarkKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                       key.Receive(), nullptr) != ERROR_SUCCESS) {
     return E_FAIL;
@@ -68,7 +54,7 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
   wchar_t path[MAX_PATH];
   const wchar_t* name = nullptr;
   if (!OwnFileName(path, name)) return E_FAIL;
-  RegKey key;
+  tarnvel::UniqueKey key;
   const LONG opened = RegOpenKeyExW(HKEY_CURRENT_USER, kMarkKey, 0, KEY_SET_VALUE, key.Receive());
   if (opened == ERROR_FILE_NOT_FOUND) return S_OK;  // never registered
   if (opened != ERROR_SUCCESS) return E_FAIL;

@@ -32,9 +32,10 @@ bool Shoot(HWND window, RECT area, const char* name, int caption, std::uint32_t 
   POINT origin{0, 0};
   ::ClientToScreen(window, &origin);
   ::OffsetRect(&area, -origin.x, -origin.y);
-  const Pixels shot = WaitForPainted(window, area, [&](const Pixels& p) {
-    return p.Count(SystemColour(caption)) >= 100 && p.Count(colour) >= least;
-  });
+  const Pixels shot =
+      WaitForPainted(window, area, std::string(name) + " painted", [&](const Pixels& p) {
+        return p.Count(SystemColour(caption)) >= 100 && p.Count(colour) >= least;
+      });
   const std::string path = folder + "\\" + name + ".ppm";
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return Fail("cannot write a file");
@@ -68,12 +69,14 @@ bool At96Dpi() {
   if (welcome == nullptr || !Shoot(welcome, "welcome")) return Fail("no welcome window");
   Click(ButtonOf(welcome, "Next >>"));
   const HWND installation = WaitForWindow(setup, kInstallation);
-  if (installation == nullptr || !WaitUntil([&] { return !::IsWindowVisible(welcome); }) ||
+  if (installation == nullptr ||
+      !WaitUntil("the welcome window to hide", [&] { return !::IsWindowVisible(welcome); }) ||
       !Shoot(installation, "installation"))
     return Fail("no installation window");
   const HWND ask = ButtonOf(installation, "Ask me before over write.");
   Click(ask);
-  WaitUntil([&] { return ::SendMessageA(ask, BM_GETCHECK, 0, 0) == BST_CHECKED; });
+  WaitUntil("the ask option to be checked",
+            [&] { return ::SendMessageA(ask, BM_GETCHECK, 0, 0) == BST_CHECKED; });
   Click(ButtonOf(installation, "Install"));
   const MessageBoxShown question = WaitForMessageBox(setup);
   if (question.box == nullptr) return Fail("no replace question");

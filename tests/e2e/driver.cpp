@@ -1,13 +1,40 @@
 #include "driver.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <utility>
 
 #include "install/manifest.h"
 
 namespace tarnvel::test {
+
+DWORD DeadlineMs() {
+  static const DWORD deadline = [] {
+    char text[16] = "";
+    const DWORD n = ::GetEnvironmentVariableA("TARNVEL_DEADLINE_MS", text, sizeof text);
+    const unsigned long ms = n > 0 && n < sizeof text ? std::strtoul(text, nullptr, 10) : 0;
+    return ms > 0 ? DWORD(ms) : DWORD(10 * 60 * 1000);  // not started by the rig: no figure
+  }();
+  return deadline;
+}
+
+namespace {
+
+// Printed where the test's own failure follows it.
+void GiveUp(const std::string& what, const std::string& seen) {
+  std::printf("Gave up after %lu s waiting for %s%s%s\n", DeadlineMs() / 1000, what.c_str(),
+              seen.empty() ? "" : "; last saw ", seen.c_str());
+  std::fflush(stdout);
+}
+
+// The windows as "title" (class), for a report.
+std::string Describe(const std::vector<HWND>& windows);
+
+}  // namespace
 
 std::string BuildPath(std::string path) {
   std::replace(path.begin(), path.end(), '/', '\\');
@@ -91,10 +118,14 @@ Traced RunTracingLibraries(const std::string& image, const std::string& argument
   // Its debugger is this thread; the Process ends it should the deadline pass.
   const Process process(image, arguments, "", DEBUG_ONLY_THIS_PROCESS);
   if (!process.Started()) return traced;
-  const ULONGLONG deadline = ::GetTickCount64() + kDeadlineMs;
+  const ULONGLONG deadline = ::GetTickCount64() + DeadlineMs();
   DEBUG_EVENT event{};
-  while (!traced.exitCode && ::GetTickCount64() < deadline &&
-         ::WaitForDebugEvent(&event, kDeadlineMs)) {
+  for (ULONGLONG now = ::GetTickCount64(); !traced.exitCode; now = ::GetTickCount64()) {
+    if (now >= deadline || !::WaitForDebugEvent(&event, DWORD(deadline - now))) {
+      GiveUp(image + " to end under its debugger",
+             std::to_string(traced.libraries.size()) + " libraries loaded");
+      break;
+    }
     switch (event.dwDebugEventCode) {
       case LOAD_DLL_DEBUG_EVENT:
         if (const HANDLE file = event.u.LoadDll.hFile) {
@@ -124,17 +155,22 @@ Traced RunTracingLibraries(const std::string& image, const std::string& argument
   return traced;
 }
 
-bool WaitUntil(const std::function<bool()>& done, DWORD deadlineMs) {
-  const ULONGLONG deadline = ::GetTickCount64() + deadlineMs;
+bool WaitUntil(const std::string& what, const std::function<bool()>& done,
+               const std::function<std::string()>& seen) {
+  const ULONGLONG deadline = ::GetTickCount64() + DeadlineMs();
   while (!done()) {
-    if (::GetTickCount64() > deadline) return false;
+    if (::GetTickCount64() > deadline) {
+      GiveUp(what, seen ? seen() : "");
+      return false;
+    }
     ::Sleep(25);  // the polling interval; nothing is assumed to be ready after it
   }
   return true;
 }
 
 Process::Process(const std::string& image, const std::string& arguments, const std::string& folder,
-                 DWORD creationFlags) {
+                 DWORD creationFlags)
+    : name_(image.substr(image.find_last_of('\\') + 1)) {
   std::string commandLine = "\"" + image + "\" " + arguments;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
@@ -146,14 +182,21 @@ Process::Process(const std::string& image, const std::string& arguments, const s
 Process::~Process() {
   if (!Started()) return;
   if (Running()) ::TerminateProcess(info_.hProcess, 255);
-  ::WaitForSingleObject(info_.hProcess, kDeadlineMs);
+  ::WaitForSingleObject(info_.hProcess, DeadlineMs());
   ::CloseHandle(info_.hThread);
   ::CloseHandle(info_.hProcess);
 }
 
-std::optional<DWORD> Process::Exit(DWORD deadlineMs) const {
+bool Process::Running() const {
+  return Started() && ::WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+std::optional<DWORD> Process::Exit() const {
   DWORD code = 0;
-  if (!Started() || ::WaitForSingleObject(info_.hProcess, deadlineMs) != WAIT_OBJECT_0 ||
+  if (!Started() ||
+      !WaitUntil(
+          name_ + " to end", [&] { return !Running(); },
+          [&] { return "it still runs, with " + Describe(WindowsOf(Id())); }) ||
       !::GetExitCodeProcess(info_.hProcess, &code))
     return std::nullopt;
   return code;
@@ -186,6 +229,13 @@ std::vector<HWND> ChildrenOf(HWND window) {
   return children;
 }
 
+std::string Describe(const std::vector<HWND>& windows) {
+  if (windows.empty()) return "no window";
+  std::string text = "windows";
+  for (HWND window : windows) text += " \"" + TextOf(window) + "\" (" + ClassOf(window) + ")";
+  return text;
+}
+
 }  // namespace
 
 std::vector<HWND> WindowsOf(DWORD processId) {
@@ -201,11 +251,16 @@ std::vector<HWND> WindowsOf(DWORD processId) {
 
 HWND WaitForWindow(const Process& process, const std::string& title) {
   HWND found = nullptr;
-  WaitUntil([&] {
-    for (HWND window : WindowsOf(process.Id()))
-      if (TextOf(window) == title) found = window;
-    return found != nullptr || !process.Running();
-  });
+  std::vector<HWND> windows;
+  WaitUntil(
+      "a window titled \"" + title + "\"",
+      [&] {
+        windows = WindowsOf(process.Id());
+        for (HWND window : windows)
+          if (TextOf(window) == title) found = window;
+        return found != nullptr || !process.Running();
+      },
+      [&] { return Describe(windows); });
   return found;
 }
 
@@ -219,22 +274,29 @@ void Click(HWND button) { ::PostMessageA(button, BM_CLICK, 0, 0); }
 
 MessageBoxShown WaitForMessageBox(const Process& process) {
   MessageBoxShown shown;
-  WaitUntil([&] {
-    for (HWND window : WindowsOf(process.Id())) {
-      if (ClassOf(window) != "#32770") continue;
-      for (HWND child : ChildrenOf(window))  // the prompt; the icon is a static without text
-        if (_stricmp(ClassOf(child).c_str(), "Static") == 0 && !TextOf(child).empty())
-          shown = {window, TextOf(window), TextOf(child)};
-    }
-    return shown.box != nullptr || !process.Running();
-  });
+  std::vector<HWND> windows;
+  WaitUntil(
+      "a message box with its prompt",
+      [&] {
+        windows = WindowsOf(process.Id());
+        for (HWND window : windows) {
+          if (ClassOf(window) != "#32770") continue;
+          for (HWND child : ChildrenOf(window))  // the prompt; the icon is a static without text
+            if (_stricmp(ClassOf(child).c_str(), "Static") == 0 && !TextOf(child).empty())
+              shown = {window, TextOf(window), TextOf(child)};
+        }
+        return shown.box != nullptr || !process.Running();
+      },
+      [&] { return Describe(windows); });
   return shown;
 }
 
 bool Answer(const MessageBoxShown& shown, int id) {
   ::PostMessageA(shown.box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(::GetDlgItem(shown.box, id)));
-  return WaitUntil([&] { return !::IsWindow(shown.box) || !::IsWindowVisible(shown.box); });
+  return shown.box != nullptr && WaitUntil("the box \"" + shown.title + "\" to go", [&] {
+           return !::IsWindow(shown.box) || !::IsWindowVisible(shown.box);
+         });
 }
 
 namespace {
@@ -263,18 +325,38 @@ Pixels Capture(const RECT& area) {
   return pixels;
 }
 
+// Whether it held still, and its commonest colours with their counts.
+std::string Describe(const Pixels& pixels, bool steady) {
+  std::map<std::uint32_t, int> counts;
+  for (std::uint32_t rgb : pixels.rgb) ++counts[rgb];
+  std::vector<std::pair<int, std::uint32_t>> commonest;
+  for (const auto& [rgb, count] : counts) commonest.emplace_back(count, rgb);
+  std::sort(commonest.rbegin(), commonest.rend());
+  commonest.resize(std::min<std::size_t>(commonest.size(), 4));
+  std::string text = steady ? "a steady capture" : "a changing capture";
+  for (const auto& [count, rgb] : commonest) {
+    char item[32];
+    std::snprintf(item, sizeof item, ", %u of %06X", unsigned(count), unsigned(rgb));
+    text += item;
+  }
+  return text;
+}
+
 }  // namespace
 
-Pixels WaitForPainted(HWND window, const RECT& area,
+Pixels WaitForPainted(HWND window, const RECT& area, const std::string& what,
                       const std::function<bool(const Pixels&)>& shows) {
   Pixels last, current;
-  WaitUntil([&] {
-    POINT origin{0, 0};
-    ::ClientToScreen(window, &origin);
-    last = std::exchange(current, Capture({origin.x + area.left, origin.y + area.top,
-                                           origin.x + area.right, origin.y + area.bottom}));
-    return !current.rgb.empty() && current == last && shows(current);
-  });
+  WaitUntil(
+      what,
+      [&] {
+        POINT origin{0, 0};
+        ::ClientToScreen(window, &origin);
+        last = std::exchange(current, Capture({origin.x + area.left, origin.y + area.top,
+                                               origin.x + area.right, origin.y + area.bottom}));
+        return !current.rgb.empty() && current == last && shows(current);
+      },
+      [&] { return Describe(current, current == last); });
   return current;
 }
 

@@ -1,7 +1,8 @@
 // What the Windows test programs share: files, processes, the windows and
 // message boxes of another process, screen pixels, and setup.exe's payload
-// store read back. Every wait is for a condition, with a deadline generous
-// enough for emulation, where a 32-bit process needs a minute to start.
+// store read back. Every wait is for a condition, with the one deadline the
+// rig sized to this machine; a wait that gives up says what it waited for and
+// what it last saw.
 #pragma once
 
 #include <windows.h>
@@ -16,7 +17,9 @@
 
 namespace tarnvel::test {
 
-constexpr DWORD kDeadlineMs = 10 * 60 * 1000;
+// How long any one wait lasts: TARNVEL_DEADLINE_MS, which the Wine rig sets
+// from the time a Windows process takes to start here.
+DWORD DeadlineMs();
 
 // A path from the build ("Z:/work/...") with Windows separators.
 std::string BuildPath(std::string path);
@@ -55,8 +58,11 @@ struct Traced {
 };
 Traced RunTracingLibraries(const std::string& image, const std::string& arguments);
 
-// Polls `done` until it holds; false when the deadline passes first.
-bool WaitUntil(const std::function<bool()>& done, DWORD deadlineMs = kDeadlineMs);
+// Polls `done` until it holds. When the deadline passes first it prints that
+// it gave up waiting for `what`, with what `seen` (if given) last described,
+// and gives false.
+bool WaitUntil(const std::string& what, const std::function<bool()>& done,
+               const std::function<std::string()>& seen = nullptr);
 
 // A started program. One still running when this goes (a failed test) is ended.
 class Process {
@@ -68,11 +74,12 @@ class Process {
   Process& operator=(const Process&) = delete;
   bool Started() const { return info_.hProcess != nullptr; }
   DWORD Id() const { return info_.dwProcessId; }
-  bool Running() const { return Started() && !Exit(0); }
+  bool Running() const;
   // The exit code; nothing when it still runs at the deadline.
-  std::optional<DWORD> Exit(DWORD deadlineMs = kDeadlineMs) const;
+  std::optional<DWORD> Exit() const;
 
  private:
+  std::string name_;
   PROCESS_INFORMATION info_{};
 };
 
@@ -94,7 +101,8 @@ struct MessageBoxShown {
 // The process's next message box, once its prompt is set; empty when the
 // process ends first.
 MessageBoxShown WaitForMessageBox(const Process& process);
-// Presses the box's button `id` and waits until the box is gone.
+// Presses the box's button `id` and waits until the box is gone; false when
+// there was no box or it stays.
 bool Answer(const MessageBoxShown& shown, int id);
 
 // Screen pixels as 0xRRGGBB, row by row.
@@ -105,8 +113,9 @@ struct Pixels {
   int Count(std::uint32_t colour) const { return int(std::count(rgb.begin(), rgb.end(), colour)); }
 };
 // `area` of the window's client area, captured until two captures in a row
-// agree and `shows` holds for them; the last capture when the deadline passes.
-Pixels WaitForPainted(HWND window, const RECT& area,
+// agree and `shows` holds for them (`what` names that); the last capture,
+// whose commonest colours are printed, when the deadline passes.
+Pixels WaitForPainted(HWND window, const RECT& area, const std::string& what,
                       const std::function<bool(const Pixels&)>& shows);
 
 // The payload-store entries of `exe` that are wrong or missing: each

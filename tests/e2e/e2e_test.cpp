@@ -61,7 +61,7 @@ class Targets {
 
  private:
   static void Clear() {
-    EXPECT_TRUE(WaitUntil(NoRegistrationRunning));
+    EXPECT_TRUE(WaitUntil("the last regsvr32.exe to end", NoRegistrationRunning));
     for (const Component& component : kManifest)
       if ((Attributes(Target(component.name)) & FILE_ATTRIBUTE_SYSTEM) == 0)
         Remove(Target(component.name));
@@ -99,19 +99,21 @@ TEST(SilentRun, ReplacesAndRegistersPresentTargetsOnlyShowsNothingAndLeavesNothi
   temporary.reset();
   ASSERT_TRUE(setup.Started());
   std::set<std::string> windows;
-  WaitUntil([&] {
+  const bool ended = WaitUntil("setup.exe /s to end", [&] {
     for (HWND window : WindowsOf(setup.Id())) windows.insert(TextOf(window));
     return !setup.Running();
   });
   ::CloseHandle(locked);
+  ASSERT_TRUE(ended);
   EXPECT_EQ(setup.Exit(), 1u) << "MSCAL.OCX could not be written";
   EXPECT_EQ(windows, std::set<std::string>{});
 
   const std::string note = folder + "\\" + kPlantedNote;
-  WaitUntil([&] {
-    return (Registered("agentctl.dll") && Registered("MSINET.OCX")) ||
-           Attributes(note) != INVALID_FILE_ATTRIBUTES;
-  });
+  WaitUntil("agentctl.dll and MSINET.OCX to be registered, or the planted regsvr32.exe to run",
+            [&] {
+              return (Registered("agentctl.dll") && Registered("MSINET.OCX")) ||
+                     Attributes(note) != INVALID_FILE_ATTRIBUTES;
+            });
   EXPECT_EQ(Attributes(note), INVALID_FILE_ATTRIBUTES) << "the planted regsvr32.exe ran";
   for (const auto& target : kSilentTargets) {
     SCOPED_TRACE(target.name);
@@ -197,7 +199,9 @@ int BarFill(int entries) {
   return int(std::lround(std::nearbyint(4815.0 * entries / 28) / 15)) - 2;
 }
 Pixels BarRow(HWND installation, int entries) {
-  return WaitForPainted(installation, {80, 160, 401, 161}, [&](const Pixels& row) {
+  const std::string what = "the bar's middle row to show " + std::to_string(entries) +
+                           " of 28 entries done, " + std::to_string(BarFill(entries)) + " green";
+  return WaitForPainted(installation, {80, 160, 401, 161}, what, [&](const Pixels& row) {
     return std::abs(row.Count(kGreen) - BarFill(entries)) <= 1;
   });
 }
@@ -214,15 +218,15 @@ TEST(GuiRun, AskModeShowsEachQuestionOverTheGrownBarAndEndsWithTheFinishMessage)
   Click(ButtonOf(welcome, "Next >>"));
   const HWND installation = WaitForWindow(setup, kInstallation);
   ASSERT_NE(installation, nullptr);
-  EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(welcome); }));
+  EXPECT_TRUE(WaitUntil("the welcome window to hide", [&] { return !::IsWindowVisible(welcome); }));
   ::GetWindowRect(installation, &installationRect);
   EXPECT_TRUE(::EqualRect(&welcomeRect, &installationRect)) << "not at the welcome window's place";
 
   const HWND ask = ButtonOf(installation, "Ask me before over write.");
   Click(ask);
-  ASSERT_TRUE(WaitUntil([&] {
+  ASSERT_TRUE(WaitUntil("the ask option to be checked", [&] {
     DWORD_PTR state = 0;
-    return ::SendMessageTimeoutA(ask, BM_GETCHECK, 0, 0, SMTO_NORMAL, kDeadlineMs, &state) &&
+    return ::SendMessageTimeoutA(ask, BM_GETCHECK, 0, 0, SMTO_NORMAL, DeadlineMs(), &state) &&
            state == BST_CHECKED;
   }));
   Click(ButtonOf(installation, "Install"));
@@ -230,32 +234,35 @@ TEST(GuiRun, AskModeShowsEachQuestionOverTheGrownBarAndEndsWithTheFinishMessage)
   MessageBoxShown shown = WaitForMessageBox(setup);
   EXPECT_EQ(shown.title, "Confirm File Replace");
   EXPECT_EQ(shown.text, ReplacePrompt("MSCOMCTL.OCX"));
+  ASSERT_NE(shown.box, nullptr) << "no box holds the run while the bar is read";
   MoveAside(shown.box);
   const Pixels grown = BarRow(installation, 11);
   EXPECT_NEAR(grown.Count(kGreen), BarFill(11), 1) << "the bar after 11 of 28 entries";
   EXPECT_GT(grown.Count(kWhite), 100) << "the background beside the bar";
-  EXPECT_TRUE(Answer(shown, IDYES));
+  ASSERT_TRUE(Answer(shown, IDYES));  // each box comes only after the last one's answer
 
   shown = WaitForMessageBox(setup);
   EXPECT_EQ(shown.text, ReplacePrompt("SYSINFO.OCX"));
-  EXPECT_TRUE(Answer(shown, IDCANCEL));
+  ASSERT_TRUE(Answer(shown, IDCANCEL));
   shown = WaitForMessageBox(setup);
   EXPECT_EQ(shown.title, kCancelTitle);
   EXPECT_EQ(shown.text, kCancelPrompt);
-  EXPECT_TRUE(Answer(shown, IDNO));
+  ASSERT_TRUE(Answer(shown, IDNO));
 
   shown = WaitForMessageBox(setup);
   EXPECT_EQ(shown.title, "Installation Finish");
   EXPECT_EQ(shown.text, "Installed sucessfully.");
+  ASSERT_NE(shown.box, nullptr) << "no box holds the run while the bar is read";
   MoveAside(shown.box);
   const Pixels full = BarRow(installation, 28);
   EXPECT_NEAR(full.Count(kGreen), BarFill(28), 1) << "the full bar";
   EXPECT_EQ(full.Count(kWhite), 0);
-  EXPECT_TRUE(Answer(shown, IDOK));
+  ASSERT_TRUE(Answer(shown, IDOK));
   EXPECT_EQ(setup.Exit(), 0u);
   EXPECT_TRUE(ReadWhole(Target("MSCOMCTL.OCX")) == Payload("MSCOMCTL.OCX")) << "Yes writes it";
   EXPECT_TRUE(ReadWhole(Target("SYSINFO.OCX")) == OlderCopy("SYSINFO.OCX")) << "Cancel leaves it";
-  EXPECT_TRUE(WaitUntil([] { return Registered("MSCOMCTL.OCX"); }));
+  EXPECT_TRUE(
+      WaitUntil("MSCOMCTL.OCX to be registered", [] { return Registered("MSCOMCTL.OCX"); }));
 }
 
 // The system's regsvr32.exe is the stand-in while this lives.
@@ -266,7 +273,7 @@ class StandInRegsvr32 {
     EXPECT_TRUE(::CopyFileA(BuildPath(TARNVEL_STAND_IN_REGSVR32).c_str(), kTool.c_str(), FALSE));
   }
   ~StandInRegsvr32() {
-    EXPECT_TRUE(WaitUntil(NoRegistrationRunning));
+    EXPECT_TRUE(WaitUntil("the stand-in's registrations to end", NoRegistrationRunning));
     EXPECT_TRUE(::CopyFileA(backup_.c_str(), kTool.c_str(), FALSE)) << "regsvr32.exe not restored";
   }
   StandInRegsvr32(const StandInRegsvr32&) = delete;
@@ -317,7 +324,7 @@ TEST(GuiRun, CloseBoxAsksToConfirmAndYesEndsWithTheCancelledCode) {
   const MessageBoxShown shown = WaitForMessageBox(setup);
   EXPECT_EQ(shown.title, kCancelTitle);
   EXPECT_EQ(shown.text, kCancelPrompt);
-  Answer(shown, IDYES);
+  ASSERT_TRUE(Answer(shown, IDYES));
   EXPECT_EQ(setup.Exit(), 2u);
 }
 

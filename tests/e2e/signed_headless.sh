@@ -18,19 +18,21 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tarnvel test" -keyo
   -out cert.pem 2>/dev/null
 openssl pkcs12 -export -inkey key.pem -in cert.pem -out signer.p12 -passout env:SETUP_SIGN_PASSWORD
 cp "$setup" setup.exe
-cmake -DSETUP_EXE="$work/setup.exe" -DSETUP_SIGN_PKCS12="$work/signer.p12" -P "$source/payload/sign.cmake"
+cmake -DSETUP_EXE="$work/setup.exe" -DSETUP_SIGN_PKCS12="$work/signer.p12" -P "$source/cmake/sign.cmake"
 osslsigncode verify -CAfile cert.pem -in setup.exe >verify.log 2>&1 || { cat verify.log; fail "no valid signature"; }
 
 name=MSCOMM32.OCX key='HKCU\Software\Tarnvel\StandIn\Registered'
 { printf 'MZ'; head -c 4094 /dev/zero; } >"$TARNVEL_SYSDIR_UNIX/$name"
 tarnvel_wine64 reg delete "$key" /v $name /f >/dev/null 2>&1 || true
 rc=0
-env -u DISPLAY WINEDEBUG=-all timeout 1500 /usr/lib/wine/wine setup.exe /s || rc=$?
+env -u DISPLAY WINEDEBUG=-all timeout "$(tarnvel_deadline_s)" /usr/lib/wine/wine setup.exe /s || rc=$?
+[ "$rc" != 124 ] || fail "setup.exe /s without a display still ran after $(tarnvel_deadline_s) s"
 [ "$rc" = 0 ] || fail "exit code $rc without a display"
 cmp -s "$TARNVEL_SYSDIR_UNIX/$name" "$payload/$name" || fail "$name does not hold the payload"
-# The registration runs beside the setup and outlives it: polled, for ten minutes at most.
-for _ in $(seq 300); do
-  tarnvel_wine64 reg query "$key" /v $name >/dev/null 2>&1 && exit 0
-  sleep 2
+# The registration runs beside the setup and outlives it: polled until the deadline.
+end=$(($(date +%s%3N) + TARNVEL_DEADLINE_MS))
+until tarnvel_wine64 reg query "$key" /v $name >/dev/null 2>&1; do
+  [ "$(date +%s%3N)" -lt "$end" ] || fail "gave up after $(tarnvel_deadline_s) s waiting for" \
+    "$name to be registered; last saw:$(tarnvel_wine64 reg query "$key" 2>&1 | tr -s '\r\n ' ' ')"
+  sleep 1
 done
-fail "$name was not registered"

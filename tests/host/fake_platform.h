@@ -6,7 +6,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstring>
 #include <deque>
 #include <functional>
 #include <map>
@@ -41,6 +40,7 @@ class FakePlatform : public Platform {
   };
 
   std::string commandLine = "setup.exe";
+  std::string systemDirectory = "C:\\WINDOWS\\system32";  // empty: it cannot be determined
   std::deque<int> answers;
   std::function<void(int)> onPump;  // gets the pump's index, from 0
   std::map<std::string, File> files;
@@ -61,7 +61,7 @@ class FakePlatform : public Platform {
   int pumps = 0;
 
   std::string CommandLine() override { return commandLine; }
-  int MessageBox(const std::string& prompt, const std::string& title, unsigned flags) override {
+  int ShowMessageBox(const std::string& prompt, const std::string& title, unsigned flags) override {
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%X", flags);
     boxes.push_back(title + "|" + prompt + "|" + hex);
@@ -80,13 +80,7 @@ class FakePlatform : public Platform {
     const int index = pumps++;
     if (onPump) onPump(index);
   }
-  unsigned GetSystemDirectoryA(char* buffer, unsigned size) override {
-    const char* const directory = "C:\\WINDOWS\\system32";
-    const auto n = static_cast<unsigned>(std::strlen(directory));
-    if (n >= size) return n + 1;
-    std::memcpy(buffer, directory, n + 1);
-    return n;
-  }
+  std::string SystemDirectory() override { return systemDirectory; }
   std::string FilePresence(const std::string& path) override {
     events.push_back("presence " + path);
     const auto it = files.find(path);
@@ -147,8 +141,8 @@ class FakePlatform : public Platform {
     return id;
   }
   std::optional<std::uint32_t> ExitCode(std::uint32_t id) override { return processes.at(id); }
-  void WaitForProcessOrEvent(const std::vector<std::uint32_t>& ids, std::uint32_t ms) override {
-    events.push_back("wait " + std::to_string(ids.size()) + " " + std::to_string(ms));
+  void WaitForProcessOrEvent(const std::vector<std::uint32_t>&, std::uint32_t ms) override {
+    events.push_back("wait");  // the time it passes shows on the clock
     clock += ms;
   }
   std::uint32_t Milliseconds() override { return clock; }
@@ -192,7 +186,6 @@ class CountingBackend : public ui::Backend {
     void FormChanged() override {}
     void ControlChanged(ui::Control&) override {}
     void RepaintNow(ui::Control& c) override { repaints.push_back(c.Name()); }
-    void Focus(ui::Control&) override {}
     std::vector<std::string>& repaints;
   };
 };

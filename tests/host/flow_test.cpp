@@ -56,6 +56,7 @@ struct Scenario {
   std::vector<std::string> failureLine;  // each change, with the file line of the moment
   int pumps;
   int exitCode;
+  std::string systemDirectory = kSys;  // "" where it cannot be determined
   // regsvr32's exit code by component, 0 when not named; none: still running
   // at any deadline.
   std::map<std::string, std::optional<std::uint32_t>> registrationExits = {};
@@ -108,20 +109,23 @@ const Scenario kScenarios[] = {
     {"InstallationCancelBeforeInstallAnsweredNoKeepsThePolicy", "setup.exe", "COMCAT.DLL",
      "next ask cancel install", {kIdNo, kIdNo}, -1,
      false, 0, {kSure, Replace("COMCAT.DLL"), kFinish}, {}, 56, kExitSuccess},
+    // The components lie in the drive's root, where the targets would point.
+    {"UnknownSystemDirectoryWritesAndRegistersNothingAnywhere", "setup.exe /s", "*", "", {}, -1,
+     true, 0, {}, {}, 56, kExitSuccess, ""},
     // The registrations are waited for after the last entry: one pump, then
     // one more after each wait.
     {"RegistrationsExitingZeroOrFourEndInSuccess", "setup.exe", "COMCAT.DLL MSCAL.OCX", kInstall,
      {}, -1,
-     false, 2, {kFinish}, {}, 61, kExitSuccess, {{"MSCAL.OCX", 4}}},
+     false, 2, {kFinish}, {}, 61, kExitSuccess, kSys, {{"MSCAL.OCX", 4}}},
     {"RegistrationExitingFiveWithholdsTheFinishLeavingTheFailureLine", "setup.exe",
      "COMCAT.DLL MSCAL.OCX", kInstall, {}, -1,
-     false, 2, {}, {}, 61, kExitFailures, {{"COMCAT.DLL", 5}}},
+     false, 2, {}, {}, 61, kExitFailures, kSys, {{"COMCAT.DLL", 5}}},
     {"RegistrationStillRunningAtTheDeadlineFails", "setup.exe /s", "COMCAT.DLL", "", {}, -1,
-     true, 1, {}, {}, 60, kExitFailures, {{"COMCAT.DLL", std::nullopt}}},
+     true, 1, {}, {}, 60, kExitFailures, kSys, {{"COMCAT.DLL", std::nullopt}}},
     {"CancelWhileWaitingAnsweredNoWaitsOn", "setup.exe", "COMCAT.DLL", kInstall, {kIdNo}, 58,
-     false, 1, {kSure}, {}, 60, kExitFailures, {{"COMCAT.DLL", std::nullopt}}},
+     false, 1, {kSure}, {}, 60, kExitFailures, kSys, {{"COMCAT.DLL", std::nullopt}}},
     {"CancelWhileWaitingAnsweredYesEndsThere", "setup.exe", "COMCAT.DLL", kInstall, {kIdYes}, 58,
-     false, 1, {kSure}, {}, 59, kExitCancelled, {{"COMCAT.DLL", std::nullopt}}},
+     false, 1, {kSure}, {}, 59, kExitCancelled, kSys, {{"COMCAT.DLL", std::nullopt}}},
 };
 // clang-format on
 
@@ -132,6 +136,7 @@ TEST_P(InstallRun, Scenario) {
   Program run;
   FakePlatform& p = run.p;
   p.commandLine = s.commandLine;
+  p.systemDirectory = s.systemDirectory;
   p.answers.assign(s.answers.begin(), s.answers.end());
   p.exitCodes = s.registrationExits;
   const std::uint32_t clockAtStart = p.clock;
@@ -142,7 +147,7 @@ TEST_P(InstallRun, Scenario) {
     const auto has = [&](char mark) { return word.find(mark, colon) != std::string::npos; };
     for (const Component& c : kManifest) {
       if (word.compare(0, colon, "*") != 0 && word.compare(0, colon, c.name) != 0) continue;
-      p.files[kSys + "\\" + c.name] = {
+      p.files[s.systemDirectory + "\\" + c.name] = {
           std::string("MZ old ") + c.name, has('r'), has('h'), has('s'), has('d'), has('l')};
     }
   }
@@ -184,14 +189,24 @@ TEST_P(InstallRun, Scenario) {
   std::set<std::string> expectedStarts;
   for (const auto& [path, file] : p.files) {
     if (file.bytes.rfind("MZ new ", 0) == 0)
-      expectedStarts.insert(kSys + "\\regsvr32.exe|regsvr32.exe /s \"" + path + "\"");
+      expectedStarts.insert(s.systemDirectory + "\\regsvr32.exe|regsvr32.exe /s \"" + path + "\"");
   }
   EXPECT_EQ(std::set<std::string>(p.starts.begin(), p.starts.end()), expectedStarts);
   EXPECT_EQ(p.starts.size(), std::size_t(s.registered));
-  // Leftovers of killed runs go before the first component is looked at.
+  // Every file event lies in the system directory; without one there is none.
   const auto& e = p.events;
-  const auto sweep = std::find(e.begin(), e.end(), "sweep " + kSys);
-  EXPECT_EQ(sweep == e.end(), s.pumps == 0);
+  std::string outside;  // the first that does not
+  for (const std::string& event : e) {
+    const std::size_t blank = event.find(' ');
+    if (outside.empty() && blank != std::string::npos && event.rfind("load ", 0) != 0 &&
+        (s.systemDirectory.empty() ||
+         event.compare(blank + 1, s.systemDirectory.size(), s.systemDirectory) != 0))
+      outside = event;
+  }
+  EXPECT_EQ(outside, "");
+  // Leftovers of killed runs go before the first component is looked at.
+  const auto sweep = std::find(e.begin(), e.end(), "sweep " + s.systemDirectory);
+  EXPECT_EQ(sweep == e.end(), s.pumps == 0 || s.systemDirectory.empty());
   EXPECT_TRUE(std::none_of(
       e.begin(), sweep, [](const std::string& event) { return event.rfind("presence ", 0) == 0; }));
   // Registration follows the write's close; a write confirmed in the replace

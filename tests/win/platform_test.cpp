@@ -115,8 +115,11 @@ TEST(Extraction, SweepRemovesLeftoverTemporaryFilesButNotOneHeldOpenNorOtherName
   const HANDLE held =
       ::CreateFileA((folder + "\\~tvl1a2b_2.tmp").c_str(), GENERIC_WRITE,
                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  Win32Platform().SweepTemporaryFiles(folder);
+  const std::vector<std::string> deleted = Win32Platform().SweepTemporaryFiles(folder);
   ::CloseHandle(held);
+  EXPECT_EQ(std::set<std::string>(deleted.begin(), deleted.end()),
+            (std::set<std::string>{folder + "\\~tvl1a2b_1.tmp", folder + "\\~tvlc3_17.tmp"}))
+      << "for the log";
   const std::vector<std::string> left = Matching(folder, "*");
   EXPECT_EQ(
       std::set<std::string>(left.begin(), left.end()),

@@ -3,6 +3,10 @@
 # it; nothing happens until its functions are called.
 #   TARNVEL_WINE_HEADLESS=1   no display at all (a silent run needs none)
 #   TARNVEL_SYSDIR_UNIX       set by the session: the 32-bit system directory
+#   TARNVEL_WINE_START_MS     set by the session (or beforehand, to skip timing):
+#                             how long one trivial 32-bit Windows program takes
+#   TARNVEL_DEADLINE_MS       set by the session: how long any one wait lasts
+#   TARNVEL_RUN_DEADLINE_S    set by the session: how long a whole test program runs
 
 # Component names that Wine provides itself in the system directory. Every
 # prefix gives them the system mark, so the setup passes them over.
@@ -16,17 +20,16 @@ tarnvel_log() { echo "wine-rig: $*" >&2; }
 tarnvel_wine64() { WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64 "$@"; }
 
 # Where the kernel cannot execute 32-bit ELF programs (the 32-bit half of
-# Wine), Debian's qemu-user-static is registered as their interpreter.
+# Wine), or TARNVEL_EMULATE_I386=1 asks for it, qemu-user is registered as
+# their interpreter; elsewhere an entry of ours left by a forced run goes.
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/emulation.sh"
 tarnvel_enable_i386() {
-  /usr/lib/wine/wine --version >/dev/null 2>&1 && return 0
-  local qemu=/usr/bin/qemu-i386-static sudo=""
-  [ -x "$qemu" ] || { tarnvel_log "cannot run 32-bit programs and $qemu is missing"; return 1; }
-  [ "$(id -u)" -ne 0 ] && sudo=sudo
-  [ -e /proc/sys/fs/binfmt_misc/register ] ||
-    $sudo mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc || return 1
-  [ -e /proc/sys/fs/binfmt_misc/tarnvel-i386 ] ||
-    printf '%s' ':tarnvel-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$qemu"':F' |
-    $sudo tee /proc/sys/fs/binfmt_misc/register >/dev/null || return 1
+  if tarnvel_emulation_forced || ! tarnvel_kernel_runs_i386; then
+    tarnvel_register_qemu || return 1
+    tarnvel_log "32-bit programs run under $("$TARNVEL_QEMU" --version | head -n 1)"
+  else
+    tarnvel_unregister_qemu || return 1
+  fi
   /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
@@ -83,6 +86,30 @@ tarnvel_boot_prefix() {
   touch "$prefix/.tarnvel-ready"
 }
 
+# Deadlines sized to this machine, from the time one trivial 32-bit Windows
+# program takes once the prefix is up (the 32-bit half is what an emulator
+# makes slow). The only place that computes them: a wait ends at 30 times
+# that start, and at least after 30 s; a whole test program after 10 waits.
+tarnvel_size_deadlines() {
+  if [ -z "${TARNVEL_WINE_START_MS:-}" ]; then
+    local started rc=0
+    started=$(date +%s%3N)
+    WINEDEBUG=-all timeout "$TARNVEL_WINE_BOOT_TIMEOUT" /usr/lib/wine/wine \
+      'C:\windows\syswow64\cmd.exe' /c exit 7 >/dev/null 2>&1 || rc=$?
+    [ "$rc" = 7 ] || { tarnvel_log "a trivial 32-bit program ended with $rc, not 7"; return 1; }
+    TARNVEL_WINE_START_MS=$(($(date +%s%3N) - started))
+  fi
+  local deadline=$((TARNVEL_WINE_START_MS * 30))
+  [ "$deadline" -ge 30000 ] || deadline=30000
+  export TARNVEL_WINE_START_MS TARNVEL_DEADLINE_MS=$deadline
+  export TARNVEL_RUN_DEADLINE_S=$((deadline * 10 / 1000))
+  tarnvel_log "a 32-bit program starts in $TARNVEL_WINE_START_MS ms: a wait ends after" \
+    "$(tarnvel_deadline_s) s, a test program after $TARNVEL_RUN_DEADLINE_S s"
+}
+
+# TARNVEL_DEADLINE_MS in whole seconds, for timeout(1).
+tarnvel_deadline_s() { echo $(((TARNVEL_DEADLINE_MS + 999) / 1000)); }
+
 # A display and a prefix for one run, unless one is already up.
 tarnvel_wine_session_start() {
   [ -n "${TARNVEL_WINE_SESSION:-}" ] && [ -f "${WINEPREFIX:-/nonexistent}/.tarnvel-ready" ] && return 0
@@ -91,6 +118,7 @@ tarnvel_wine_session_start() {
   tarnvel_start_display || return 1
   tarnvel_log "booting a throwaway prefix in $root/prefix (DISPLAY=${DISPLAY:-none})"
   tarnvel_boot_prefix "$root/prefix" || return 1
+  tarnvel_size_deadlines || return 1
   export TARNVEL_WINE_SESSION=$root
 }
 

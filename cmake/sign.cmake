@@ -2,7 +2,7 @@
 # Debian's osslsigncode:
 #
 #   cmake -DSETUP_EXE=<file> -DSETUP_SIGN_PKCS12=<.p12/.pfx>
-#         [-DSETUP_SIGN_TIMESTAMP_URL=<RFC 3161 server>] -P payload/sign.cmake
+#         [-DSETUP_SIGN_TIMESTAMP_URL=<RFC 3161 server>] -P cmake/sign.cmake
 #
 # The PKCS#12 file's password comes from the environment variable
 # SETUP_SIGN_PASSWORD (unset or empty: a file without one), never from the

@@ -1,0 +1,215 @@
+// File output that never leaves a destination half-written, and the sweep of
+// what killed runs left behind.
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <vector>
+
+#include "app/win32_file_security.h"
+#include "app/win32_platform.h"
+#include "app/win32_startup.h"
+
+namespace tarnvel {
+
+namespace {
+
+std::string DirectoryPartOf(const std::string& path) {
+  const auto separator = path.find_last_of("\\/");
+  return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+}
+
+// `value` in lower-case digits of that base, without leading zeros.
+void AppendNumber(std::string& text, unsigned long value, unsigned base) {
+  char digits[32];
+  int count = 0;
+  do {
+    digits[count++] = "0123456789abcdef"[value % base];
+    value /= base;
+  } while (value != 0);
+  while (count > 0) text += digits[--count];
+}
+
+// A new, empty file beside `destination`, open for writing. CREATE_NEW never
+// takes over a file that is already there, a leftover of a killed run included.
+std::optional<std::pair<std::string, UniqueHandle>> CreateTemporaryBeside(
+    const std::string& destination) {
+  static unsigned serial = 0;
+  const std::string directory = DirectoryPartOf(destination);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    // Formatted by hand: the C runtime's printf family would be a quarter of
+    // the program, and user32's would load user32 for a silent run.
+    std::string path = directory + kTemporaryPrefix;
+    AppendNumber(path, GetCurrentProcessId(), 16);
+    path += '_';
+    AppendNumber(path, ++serial, 10);
+    path += ".tmp";
+    // No sharing, delete included, until it is renamed or deleted: a sweep by
+    // another run cannot take it away meanwhile.
+    UniqueHandle file(::CreateFileA(path.c_str(),
+                                    GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC | WRITE_OWNER,
+                                    0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) return std::make_pair(std::move(path), std::move(file));
+    if (GetLastError() != ERROR_FILE_EXISTS) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+// Exactly the names CreateTemporaryBeside makes. Letters compare without
+// regard to case, as the file system compares names.
+bool IsTemporaryName(std::string name) {
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::size_t at = 0;
+  const auto literal = [&](const char* text) {
+    const std::size_t length = std::strlen(text);
+    if (name.compare(at, length, text) != 0) return false;
+    at += length;
+    return true;
+  };
+  // One to `most` characters out of `allowed`.
+  const auto digits = [&](const char* allowed, std::size_t most) {
+    const std::size_t end = std::min(name.find_first_not_of(allowed, at), name.size());
+    const bool fits = end > at && end - at <= most;
+    at = end;
+    return fits;
+  };
+  return literal(kTemporaryPrefix) && digits("0123456789abcdef", 8) && literal("_") &&
+         digits("0123456789", 10) && literal(".tmp") && at == name.size();
+}
+
+enum class RenameOutcome { kRenamed, kFailed, kUnsupported };
+
+// Renames the open `file` (opened with DELETE access) to `destination`,
+// replacing the file there in one step. The name is resolved as the "A" calls
+// resolve it: from the ANSI code page, absolute or from the current directory.
+RenameOutcome RenameOpenFile(HANDLE file, const std::string& destination) {
+  // Systems before Vista lack it. Looked up once per run.
+  static const auto setFileInformation =
+      SystemFunction<BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD)>(
+          "kernel32.dll", "SetFileInformationByHandle");
+  if (setFileInformation == nullptr) return RenameOutcome::kUnsupported;
+
+  const int length = ::MultiByteToWideChar(CP_ACP, 0, destination.c_str(), -1, nullptr, 0);
+  if (length <= 0) return RenameOutcome::kFailed;
+  // FileName runs past the declared end of the structure; it ends with a null.
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + length * sizeof(WCHAR));
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = TRUE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>((length - 1) * sizeof(WCHAR));
+  if (::MultiByteToWideChar(CP_ACP, 0, destination.c_str(), -1, info->FileName, length) != length)
+    return RenameOutcome::kFailed;
+  if (setFileInformation(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())))
+    return RenameOutcome::kRenamed;
+  const DWORD error = ::GetLastError();
+  return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION
+             ? RenameOutcome::kUnsupported
+             : RenameOutcome::kFailed;
+}
+
+}  // namespace
+
+bool Win32Platform::TemporaryFile::MoveOver(const std::string& destination) {
+  switch (RenameOpenFile(file_.Get(), destination)) {
+    case RenameOutcome::kRenamed:
+      path_.clear();
+      return file_.Reset();
+    case RenameOutcome::kFailed:
+      return false;
+    case RenameOutcome::kUnsupported:
+      break;
+  }
+  // MoveFileEx opens the file itself, so it is closed first; a sweep that
+  // takes it in between leaves the destination with its old bytes.
+  if (!file_.Reset() || !::MoveFileExA(path_.c_str(), destination.c_str(),
+                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return false;
+  path_.clear();
+  return true;
+}
+
+bool Win32Platform::TemporaryFile::Discard() {
+  bool clean = file_.Reset();
+  if (!path_.empty()) {
+    clean = ::DeleteFileA(path_.c_str()) != FALSE && clean;
+    path_.clear();
+  }
+  return clean;
+}
+
+bool Win32Platform::OpenOutput(const std::string& path) {
+  if (output_) {
+    ::SetLastError(ERROR_BUSY);
+    return Failed(OutputStep::kOpen);
+  }
+  std::vector<unsigned char> security;
+  {
+    // Fails, leaving the content alone, when another program holds the file
+    // without write or delete sharing, it is a running image, or access is
+    // denied: the rename over it needs the same.
+    UniqueHandle destination(::CreateFileA(path.c_str(), GENERIC_WRITE | DELETE | READ_CONTROL,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!destination) return Failed(OutputStep::kOpen);
+    if (!ReadSecurity(destination.Get(), security)) return Failed(OutputStep::kSecurity);
+  }
+  auto temporary = CreateTemporaryBeside(path);
+  if (!temporary) return Failed(OutputStep::kOpen);
+  output_.emplace(path, std::move(temporary->first), std::move(temporary->second));
+  if (!ApplySecurity(output_->temporary.File().Get(), security)) {
+    Failed(OutputStep::kSecurity);
+    output_.reset();
+    return false;
+  }
+  return true;
+}
+
+bool Win32Platform::WriteOutput(const std::uint8_t* data, std::size_t size) {
+  if (!output_ || !output_->temporary.File()) {
+    ::SetLastError(ERROR_INVALID_HANDLE);
+    return Failed(OutputStep::kWrite);
+  }
+  TemporaryFile& temporary = output_->temporary;
+  DWORD written = 0;
+  const bool stored =
+      size <= MAXDWORD &&
+      ::WriteFile(temporary.File().Get(), data, static_cast<DWORD>(size), &written, nullptr) &&
+      written == size && ::FlushFileBuffers(temporary.File().Get());
+  // One rename, not ReplaceFile: Wine's ReplaceFile moves the old file aside
+  // before it moves the new one in, and a kill between leaves no destination.
+  if (!stored || !temporary.MoveOver(output_->destination)) {
+    Failed(stored ? OutputStep::kRename : OutputStep::kWrite);
+    temporary.Discard();
+    return false;
+  }
+  return true;
+}
+
+bool Win32Platform::CloseOutput() {
+  if (!output_) {
+    ::SetLastError(ERROR_INVALID_HANDLE);
+    return Failed(OutputStep::kClose);
+  }
+  const bool clean = output_->temporary.Discard() || Failed(OutputStep::kClose);
+  output_.reset();
+  return clean;
+}
+
+std::vector<std::string> Win32Platform::SweepTemporaryFiles(const std::string& directory) {
+  // The pattern also matches short names, and longer names than ours.
+  const std::string pattern = directory + "\\" + kTemporaryPrefix + "*.tmp";
+  std::vector<std::string> deleted;
+  WIN32_FIND_DATAA found;
+  const UniqueFind search(::FindFirstFileA(pattern.c_str(), &found));
+  if (!search) return deleted;
+  do {
+    // A failure leaves the file for a later run.
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+        !IsTemporaryName(found.cFileName))
+      continue;
+    std::string path = directory + "\\" + found.cFileName;
+    if (::DeleteFileA(path.c_str())) deleted.push_back(std::move(path));
+  } while (::FindNextFileA(search.Get(), &found));
+  return deleted;
+}
+
+}  // namespace tarnvel
