@@ -46,6 +46,11 @@ struct OutputFailure {
   std::uint32_t error = 0;  // the Windows error code
 };
 
+// What the file presence test gives for `path` with these attributes: the
+// bare name of a file that is neither hidden, nor a system file, nor a
+// directory; the empty text otherwise, nothing being there included.
+std::string PresentFileName(const std::string& path, std::optional<std::uint32_t> attributes);
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -70,9 +75,13 @@ class Platform {
   // empty when the system cannot tell.
   virtual std::string SystemDirectory() = 0;
 
+  // The attributes of what is at `path`; none when nothing is there.
+  virtual std::optional<std::uint32_t> FileAttributes(const std::string& path) = 0;
   // The bare file name when a file exists at `path` that is neither hidden,
   // nor a system file, nor a directory; the empty text otherwise.
-  virtual std::string FilePresence(const std::string& path) = 0;
+  std::string FilePresence(const std::string& path) {
+    return PresentFileName(path, FileAttributes(path));
+  }
 
   // Clears read-only, hidden, system and archive. Fails when there is no file.
   virtual bool ResetAttributes(const std::string& path) = 0;
@@ -116,8 +125,6 @@ class Platform {
   // The step and Windows error code of the last failed LoadPayload,
   // ResetAttributes, OpenOutput, WriteOutput or CloseOutput.
   virtual OutputFailure LastOutputFailure() = 0;
-  // The attributes of what is at `path`; none when nothing is there.
-  virtual std::optional<std::uint32_t> FileAttributes(const std::string& path) = 0;
   // The system's text for a Windows error code, on one line.
   virtual std::string ErrorText(std::uint32_t error) = 0;
   // The program's file version, "1.0.0.0".

@@ -80,15 +80,6 @@ std::string Win32Platform::SystemDirectory() {
   return std::string(buffer.data(), length);
 }
 
-std::string Win32Platform::FilePresence(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  constexpr DWORD kPassedOver =
-      FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & kPassedOver) != 0) return "";
-  const auto separator = path.find_last_of("\\/");
-  return separator == std::string::npos ? path : path.substr(separator + 1);
-}
-
 bool Win32Platform::ResetAttributes(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return Failed(OutputStep::kAttributes);

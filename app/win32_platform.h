@@ -45,7 +45,6 @@ class Win32Platform : public Platform {
   [[noreturn]] void EndProgram(int exitCode) override;
   void PumpEvents() override;
   std::string SystemDirectory() override;
-  std::string FilePresence(const std::string& path) override;
   bool ResetAttributes(const std::string& path) override;
   // The destination holds either its previous bytes or exactly the payload
   // at every moment, whenever the process dies: the bytes go to a temporary

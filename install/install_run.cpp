@@ -10,11 +10,6 @@ namespace tarnvel {
 
 void FrmInstllation::SystemDir() { SysDirPath = platform_.SystemDirectory(); }
 
-void FrmInstllation::LogNotPresent(const std::string& name, const std::string& target) {
-  const auto attributes = SysDirPath.empty() ? std::nullopt : platform_.FileAttributes(target);
-  platform_.Log(attributes ? log_line::PassedOver(name, *attributes) : log_line::Absent(name));
-}
-
 void FrmInstllation::InstallNow() {
   runActive_ = true;
   platform_.Log(log_line::RunBegins(OptOverWrite.Value(), SysDirPath));
@@ -31,8 +26,13 @@ void FrmInstllation::InstallNow() {
 
     // Without a system directory nothing counts as present: the target path
     // would otherwise point into a drive's root.
-    const bool present = !SysDirPath.empty() && !platform_.FilePresence(target).empty();
-    if (!present) LogNotPresent(name, target);
+    // The presence test from one look at the file, which also tells the log
+    // why a file is passed over.
+    const auto attributes = SysDirPath.empty() ? std::nullopt : platform_.FileAttributes(target);
+    const bool present = !PresentFileName(target, attributes).empty();
+    if (!present) {
+      platform_.Log(attributes ? log_line::PassedOver(name, *attributes) : log_line::Absent(name));
+    }
     if (present) {
       if (OptOverWrite.Value()) {
         if (SaveResToDisk(1, name, target))

@@ -65,8 +65,6 @@ class FrmInstllation : public ui::Form {
   void OnLoad() override { Form_Load(); }
 
  private:
-  void LogNotPresent(const std::string& name, const std::string& target);
-
   Platform& platform_;
   FrmWelcome& welcome_;
   bool runActive_ = false;

@@ -81,13 +81,6 @@ class FakePlatform : public Platform {
     if (onPump) onPump(index);
   }
   std::string SystemDirectory() override { return systemDirectory; }
-  std::string FilePresence(const std::string& path) override {
-    events.push_back("presence " + path);
-    const auto it = files.find(path);
-    if (it == files.end() || it->second.hidden || it->second.system || it->second.directory)
-      return "";
-    return path.substr(path.rfind('\\') + 1);
-  }
   bool ResetAttributes(const std::string& path) override {
     events.push_back("attributes " + path);
     const auto it = files.find(path);
@@ -148,6 +141,7 @@ class FakePlatform : public Platform {
   std::uint32_t Milliseconds() override { return clock; }
   OutputFailure LastOutputFailure() override { return failure; }
   std::optional<std::uint32_t> FileAttributes(const std::string& path) override {
+    events.push_back("presence " + path);
     const auto it = files.find(path);
     if (it == files.end()) return std::nullopt;
     const File& f = it->second;
