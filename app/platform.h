@@ -115,8 +115,9 @@ class Platform {
 
   // The exit code of a process StartProcess started; none while it runs.
   virtual std::optional<std::uint32_t> ExitCode(std::uint32_t processId) = 0;
-  // Returns once one of the processes has ended, a window event has arrived
-  // or `timeoutMs` has passed. Handles no event itself.
+  // Returns once the processes have ended, a window event has arrived or
+  // `timeoutMs` has passed, or sooner (one of them ended, say). Handles no
+  // event itself.
   virtual void WaitForProcessOrEvent(const std::vector<std::uint32_t>& processIds,
                                      std::uint32_t timeoutMs) = 0;
   // A millisecond clock for deadlines; it wraps, so only differences count.

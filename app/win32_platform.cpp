@@ -165,7 +165,7 @@ void Win32Platform::WaitForProcessOrEvent(const std::vector<std::uint32_t>& proc
   const DWORD woken =
       mayHaveQueue_ == nullptr || mayHaveQueue_()
           ? ::MsgWaitForMultipleObjects(count, handles.data(), FALSE, timeoutMs, QS_ALLINPUT)
-          : ::WaitForMultipleObjects(count, handles.data(), FALSE, timeoutMs);
+          : ::WaitForMultipleObjects(count, handles.data(), TRUE, timeoutMs);
   if (woken == WAIT_FAILED) ReportUnexpectedError("waiting for the registrations failed");
 }
 

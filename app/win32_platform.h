@@ -65,8 +65,9 @@ class Win32Platform : public Platform {
   std::uint32_t StartProcess(const std::string& imagePath, const std::string& commandLine,
                              const std::string& workingDirectory) override;
   std::optional<std::uint32_t> ExitCode(std::uint32_t processId) override;
-  // Wakes for window events only once the thread may have a queue: a silent
-  // run waits on the processes alone and never loads user32.
+  // Wakes for window events, and then for each process that ends, only once
+  // the thread may have a queue: a silent run waits for all the processes in
+  // one call and never loads user32.
   void WaitForProcessOrEvent(const std::vector<std::uint32_t>& processIds,
                              std::uint32_t timeoutMs) override;
   std::uint32_t Milliseconds() override;
