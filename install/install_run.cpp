@@ -24,16 +24,13 @@ void FrmInstllation::InstallNow() {
     const std::string target = SysDirPath + "\\" + name;
     lblFileName.SetCaption("Copying " + name);
 
-    // Without a system directory nothing counts as present: the target path
-    // would otherwise point into a drive's root.
-    // The presence test from one look at the file, which also tells the log
-    // why a file is passed over.
+    // One look at the target gives both its presence and, for the log, why
+    // it is passed over. Without a system directory nothing counts as
+    // present: the target path would otherwise point into a drive's root.
     const auto attributes = SysDirPath.empty() ? std::nullopt : platform_.FileAttributes(target);
-    const bool present = !PresentFileName(target, attributes).empty();
-    if (!present) {
+    if (PresentFileName(target, attributes).empty()) {
       platform_.Log(attributes ? log_line::PassedOver(name, *attributes) : log_line::Absent(name));
-    }
-    if (present) {
+    } else {
       if (OptOverWrite.Value()) {
         if (SaveResToDisk(1, name, target))
           registrations_.Start(platform_, SysDirPath, name, target);
