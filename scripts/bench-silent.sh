@@ -188,7 +188,8 @@ printf '  %-34s %6s ms\n' "setup.exe /s" "$p_setup" "bare job (21 starts)" "$p_b
   "NSIS installer" "$p_nsis" "empty program" "$p_empty"
 echo "  ratios (goal in brackets)"
 printf '  %-34s %6s  [<= 2.00]\n' "no target: setup / empty" "$(ratio "$a_setup" "$a_empty")"
-printf '  %-34s %6s  [<= 1.10]\n' "21 targets: setup / bare job" "$(ratio "$p_setup" "$p_bare")"
+# setup.exe waits for its registrations, the bare job does not: no goal.
+printf '  %-34s %6s\n' "21 targets: setup / bare job" "$(ratio "$p_setup" "$p_bare")"
 printf '  %-34s %6s\n' "21 targets: setup / waiting job" "$(ratio "$p_setup" "$p_wait")"
 printf '  %-34s %6s  [<= 1.05]\n' "21 targets: setup / limit" "$(ratio "$p_setup" "$p_limit")"
 printf '  %-34s %6s  [<= 0.90]\n' "21 targets: setup / NSIS" "$(ratio "$p_setup" "$p_nsis")"
