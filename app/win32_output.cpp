@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/number_text.h"
 #include "app/win32_file_security.h"
 #include "app/win32_platform.h"
 #include "app/win32_startup.h"
@@ -18,17 +19,6 @@ std::string DirectoryPartOf(const std::string& path) {
   return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
 }
 
-// `value` in lower-case digits of that base, without leading zeros.
-void AppendNumber(std::string& text, unsigned long value, unsigned base) {
-  char digits[32];
-  int count = 0;
-  do {
-    digits[count++] = "0123456789abcdef"[value % base];
-    value /= base;
-  } while (value != 0);
-  while (count > 0) text += digits[--count];
-}
-
 // A new, empty file beside `destination`, open for writing. CREATE_NEW never
 // takes over a file that is already there, a leftover of a killed run included.
 std::optional<std::pair<std::string, UniqueHandle>> CreateTemporaryBeside(
@@ -36,12 +26,10 @@ std::optional<std::pair<std::string, UniqueHandle>> CreateTemporaryBeside(
   static unsigned serial = 0;
   const std::string directory = DirectoryPartOf(destination);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    // Formatted by hand: the C runtime's printf family would be a quarter of
-    // the program, and user32's would load user32 for a silent run.
     std::string path = directory + kTemporaryPrefix;
     AppendNumber(path, GetCurrentProcessId(), 16);
     path += '_';
-    AppendNumber(path, ++serial, 10);
+    AppendNumber(path, ++serial);
     path += ".tmp";
     // No sharing, delete included, until it is renamed or deleted: a sweep by
     // another run cannot take it away meanwhile.

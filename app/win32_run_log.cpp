@@ -5,21 +5,13 @@
 #include <cstdint>
 #include <cstring>
 
-#include "install/run_log.h"
+#include "app/number_text.h"
 
 namespace tarnvel {
 
 namespace {
 
 constexpr char kLogPrefix[] = "Tarnvel setup ";
-
-// At least `width` digits, zeros in front. By hand: the C runtime's printf
-// family would be a quarter of the program.
-std::string Padded(unsigned value, std::size_t width) {
-  std::string digits = log_line::Decimal(value);
-  if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
-  return digits;
-}
 
 // The number after '#' in a log name of the day, 0 when there is none.
 unsigned NumberIn(const char* name, std::size_t prefixLength) {
@@ -40,8 +32,14 @@ bool RunLogFile::Open() {
   if (length == 0 || length >= sizeof folder) return false;
   SYSTEMTIME now;
   ::GetLocalTime(&now);
-  const std::string day = std::string(folder, length) + kLogPrefix + Padded(now.wYear, 4) + "-" +
-                          Padded(now.wMonth, 2) + "-" + Padded(now.wDay, 2) + " #";
+  std::string day(folder, length);
+  day += kLogPrefix;
+  AppendNumber(day, now.wYear, 10, 4);
+  day += '-';
+  AppendNumber(day, now.wMonth, 10, 2);
+  day += '-';
+  AppendNumber(day, now.wDay, 10, 2);
+  day += " #";
   unsigned highest = 0;
   WIN32_FIND_DATAA found;
   const UniqueFind search(::FindFirstFileA((day + "*.log").c_str(), &found));
@@ -54,9 +52,9 @@ bool RunLogFile::Open() {
   }
   // Another run may take a number between the search and the creation.
   for (unsigned number = highest + 1; number <= highest + 20; ++number) {
-    file_ = UniqueHandle(::CreateFileA((day + Padded(number, 3) + ".log").c_str(), GENERIC_WRITE,
-                                       FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                       nullptr));
+    file_ = UniqueHandle(::CreateFileA((day + NumberText(number, 10, 3) + ".log").c_str(),
+                                       GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file_) return true;
     if (::GetLastError() != ERROR_FILE_EXISTS) return false;
   }
@@ -68,9 +66,15 @@ void RunLogFile::Add(const std::string& line) {
   if (file_ || (!tried_ && Open())) {
     SYSTEMTIME now;
     ::GetLocalTime(&now);
-    const std::string text = Padded(now.wHour, 2) + ":" + Padded(now.wMinute, 2) + ":" +
-                             Padded(now.wSecond, 2) + "." + Padded(now.wMilliseconds, 3) + " " +
-                             line + "\r\n";
+    // "hh:mm:ss.mmm ", then the line.
+    std::string text;
+    const WORD fields[] = {now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+    for (int i = 0; i < 4; ++i) {
+      AppendNumber(text, fields[i], 10, i < 3 ? 2 : 3);
+      text += "::. "[i];
+    }
+    text += line;
+    text += "\r\n";
     // One write per line, straight to the system: a run that is killed
     // later still leaves every line before.
     DWORD written = 0;
@@ -92,10 +96,10 @@ std::string OwnFileVersion() {
     VS_FIXEDFILEINFO info;
     std::memcpy(&info, data + at, sizeof info);
     if (info.dwSignature != VS_FFI_SIGNATURE) continue;
-    return log_line::Decimal(HIWORD(info.dwFileVersionMS)) + "." +
-           log_line::Decimal(LOWORD(info.dwFileVersionMS)) + "." +
-           log_line::Decimal(HIWORD(info.dwFileVersionLS)) + "." +
-           log_line::Decimal(LOWORD(info.dwFileVersionLS));
+    return NumberText(HIWORD(info.dwFileVersionMS)) + "." +
+           NumberText(LOWORD(info.dwFileVersionMS)) + "." +
+           NumberText(HIWORD(info.dwFileVersionLS)) + "." +
+           NumberText(LOWORD(info.dwFileVersionLS));
   }
   return "unknown";
 }

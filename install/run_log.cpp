@@ -1,20 +1,26 @@
 #include "install/run_log.h"
 
+#include "app/number_text.h"
+
 namespace tarnvel::log_line {
 
 namespace {
 
 std::string Hex(std::uint32_t value) {
-  std::string text = "0x";
-  for (int shift = 28; shift >= 0; shift -= 4) text += "0123456789ABCDEF"[(value >> shift) & 0xF];
-  return text;
+  std::string digits = NumberText(value, 16, 8);
+  for (char& c : digits) {
+    if (c >= 'a') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return "0x" + digits;
 }
 
 // An exception code (a crash) reads better in hexadecimal.
-std::string ExitCodeText(std::uint32_t code) { return code < 0x10000 ? Decimal(code) : Hex(code); }
+std::string ExitCodeText(std::uint32_t code) {
+  return code < 0x10000 ? NumberText(code) : Hex(code);
+}
 
 std::string Counted(int count, const char* one, const char* more) {
-  return Decimal(static_cast<std::uint32_t>(count)) + " " + (count == 1 ? one : more);
+  return NumberText(static_cast<std::uint32_t>(count)) + " " + (count == 1 ? one : more);
 }
 
 const char* StepName(OutputStep step) {
@@ -38,18 +44,6 @@ const char* StepName(OutputStep step) {
 }
 
 }  // namespace
-
-std::string Decimal(std::uint32_t value) {
-  char digits[10];
-  int count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  std::string text;
-  while (count > 0) text += digits[--count];
-  return text;
-}
 
 bool RegistrationSucceeded(std::uint32_t exitCode) { return exitCode == 0 || exitCode == 4; }
 
@@ -88,18 +82,18 @@ std::string Written(const std::string& name) { return name + ": written"; }
 
 std::string CopyFailed(const std::string& name, const OutputFailure& failure,
                        const std::string& errorText) {
-  return name + ": failed at " + StepName(failure.step) + ", error " + Decimal(failure.error) +
+  return name + ": failed at " + StepName(failure.step) + ", error " + NumberText(failure.error) +
          " (" + errorText + ")";
 }
 
 std::string RegistrationStarted(const std::string& name, std::uint32_t processId) {
-  return name + ": registration started, process " + Decimal(processId);
+  return name + ": registration started, process " + NumberText(processId);
 }
 
 std::string Waiting(std::size_t registrations, std::uint32_t deadlineMs) {
   return "Waiting for " +
          Counted(static_cast<int>(registrations), "registration", "registrations") + ", " +
-         Decimal(deadlineMs / 1000) + " s at most";
+         NumberText(deadlineMs / 1000) + " s at most";
 }
 
 std::string RegistrationEnded(const std::string& name, std::uint32_t exitCode) {
@@ -114,18 +108,19 @@ std::string StillRunning(const std::string& name) {
 }
 
 std::string Cancel(bool confirmed) {
-  return confirmed ? "Cancel confirmed: exit code " + Decimal(kExitCancelled)
+  return confirmed ? "Cancel confirmed: exit code " + NumberText(kExitCancelled)
                    : std::string("Cancel asked, answered No: going on");
 }
 
 std::string End(int copiesFailed, int registrationsFailed, int exitCode) {
   return "End: " + Counted(copiesFailed, "copy", "copies") + " failed, " +
          Counted(registrationsFailed, "registration", "registrations") + " failed, exit code " +
-         Decimal(static_cast<std::uint32_t>(exitCode));
+         NumberText(static_cast<std::uint32_t>(exitCode));
 }
 
 std::string UnexpectedError(const char* what) {
-  return std::string("Unexpected error: ") + what + ", exit code " + Decimal(kExitUnexpectedError);
+  return std::string("Unexpected error: ") + what + ", exit code " +
+         NumberText(kExitUnexpectedError);
 }
 
 }  // namespace tarnvel::log_line

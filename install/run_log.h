@@ -31,7 +31,4 @@ std::string UnexpectedError(const char* what);
 // so there is nothing to register. Any other code means it failed.
 bool RegistrationSucceeded(std::uint32_t exitCode);
 
-// Decimal, without the C runtime's formatting.
-std::string Decimal(std::uint32_t value);
-
 }  // namespace tarnvel::log_line
