@@ -83,6 +83,19 @@ class Platform {
     return PresentFileName(path, FileAttributes(path));
   }
 
+  // The binary file version of the image at `path`, read without loading it
+  // and without holding up anyone who has it open; none when it has no
+  // readable version record or cannot be read.
+  virtual std::optional<std::uint64_t> FileVersion(const std::string& path) = 0;
+  // Whether Windows protects the file at `path` (only the system may write
+  // it); none when the system offers no way to ask. `path` must be the one
+  // Windows knows the file by: see Wow64SystemDirectory.
+  virtual std::optional<bool> FileProtected(const std::string& path) = 0;
+  // For a 32-bit program on 64-bit Windows, the folder its system directory
+  // is redirected to (SysWOW64): calls that do not follow the redirection
+  // (file protection, work done at restart) must name it. Empty otherwise.
+  virtual std::string Wow64SystemDirectory() = 0;
+
   // Clears read-only, hidden, system and archive. Fails when there is no file.
   virtual bool ResetAttributes(const std::string& path) = 0;
 

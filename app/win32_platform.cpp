@@ -69,15 +69,8 @@ void Win32Platform::PumpEvents() {
 }
 
 std::string Win32Platform::SystemDirectory() {
-  // Asked again with the size the system reports, so that no long path is cut.
-  std::vector<char> buffer(MAX_PATH + 1);
-  UINT length = ::GetSystemDirectoryA(buffer.data(), static_cast<UINT>(buffer.size()));
-  if (length >= buffer.size()) {
-    buffer.resize(length + 1);
-    length = ::GetSystemDirectoryA(buffer.data(), static_cast<UINT>(buffer.size()));
-    if (length >= buffer.size()) length = 0;
-  }
-  return std::string(buffer.data(), length);
+  return PathFromSystem(
+      [](LPSTR buffer, UINT size) { return ::GetSystemDirectoryA(buffer, size); });
 }
 
 bool Win32Platform::ResetAttributes(const std::string& path) {
@@ -98,6 +91,12 @@ std::optional<std::uint32_t> Win32Platform::FileAttributes(const std::string& pa
 }
 
 bool Win32Platform::LoadPayload(const std::string& typeName, int id, PayloadView& payload) {
+  // The run loads a payload for its version and again to write it: the image
+  // is mapped read-only, so bytes checked once stay checked.
+  if (checked_ && checked_->id == id && checked_->typeName == typeName) {
+    payload = checked_->view;
+    return true;
+  }
   PayloadView found;
   PayloadView checksums;
   // FindResource upper-cases a type name itself, as the resource compiler
@@ -112,6 +111,7 @@ bool Win32Platform::LoadPayload(const std::string& typeName, int id, PayloadView
     return Failed(OutputStep::kLoad);
   }
   payload = found;
+  checked_ = CheckedPayload{typeName, id, found};
   return true;
 }
 

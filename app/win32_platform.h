@@ -21,6 +21,21 @@ namespace tarnvel {
 // CloseOutput; one that a killed run left is swept by a later run.
 constexpr const char* kTemporaryPrefix = "~tvl";
 
+// A path the system writes into a buffer, as GetSystemDirectoryA does: asked
+// again with the size the system reports, so that no long path is cut. Empty
+// when the system cannot tell.
+template <typename Ask>
+std::string PathFromSystem(Ask ask) {
+  std::vector<char> buffer(MAX_PATH + 1);
+  UINT length = ask(buffer.data(), static_cast<UINT>(buffer.size()));
+  if (length >= buffer.size()) {
+    buffer.resize(length + 1);
+    length = ask(buffer.data(), static_cast<UINT>(buffer.size()));
+    if (length >= buffer.size()) length = 0;
+  }
+  return std::string(buffer.data(), length);
+}
+
 class Win32Platform : public Platform {
  public:
   // Sees every message before it is translated and dispatched, in the pumps
@@ -73,6 +88,12 @@ class Win32Platform : public Platform {
   std::uint32_t Milliseconds() override;
   OutputFailure LastOutputFailure() override { return failure_; }
   std::optional<std::uint32_t> FileAttributes(const std::string& path) override;
+  // These three live in win32_file_facts.cpp.
+  std::optional<std::uint64_t> FileVersion(const std::string& path) override;
+  // Asks sfc.dll's SfcIsFileProtected, loaded from the system directory on
+  // first need.
+  std::optional<bool> FileProtected(const std::string& path) override;
+  std::string Wow64SystemDirectory() override;
   std::string ErrorText(std::uint32_t error) override;
   std::string ProgramVersion() override { return OwnFileVersion(); }
   void Log(const std::string& line) override { log_.Add(line); }
@@ -115,6 +136,12 @@ class Win32Platform : public Platform {
 
   MessageFilter filter_;
   bool (*mayHaveQueue_)() = nullptr;
+  struct CheckedPayload {
+    std::string typeName;
+    int id;
+    PayloadView view;
+  };
+  std::optional<CheckedPayload> checked_;  // the last payload that passed its check
   std::optional<Output> output_;
   OutputFailure failure_;
   std::vector<std::pair<std::uint32_t, UniqueHandle>> processes_;  // by process id

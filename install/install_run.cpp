@@ -1,14 +1,60 @@
 // The install run: one forward pass over the manifest that writes and
-// registers each component already present in the system directory.
+// registers each component already present in the system directory, unless
+// what is there is newer or the same, or belongs to Windows.
 #include <cstdlib>
 #include <string>
 
+#include "install/image_version.h"
+#include "install/replace_rule.h"
 #include "install/run_log.h"
 #include "ui/frm_instllation.h"
 
 namespace tarnvel {
 
-void FrmInstllation::SystemDir() { SysDirPath = platform_.SystemDirectory(); }
+void FrmInstllation::SystemDir() {
+  SysDirPath = platform_.SystemDirectory();
+  const std::string redirectedTo = platform_.Wow64SystemDirectory();
+  SysDirTruePath = redirectedTo.empty() ? SysDirPath : redirectedTo;
+}
+
+TargetFound FrmInstllation::LookAtTarget(const std::string& name, const std::string& target) {
+  TargetFound found;
+  // File protection does not follow the redirection of a 32-bit program's
+  // system directory: it is asked by the path Windows knows the file by.
+  const std::string known = SysDirTruePath + "\\" + name;
+  if (const auto isProtected = platform_.FileProtected(known)) {
+    found.protectedBySystem = *isProtected;
+  } else if (!fileProtectionMissing_) {
+    fileProtectionMissing_ = true;
+    platform_.Log(log_line::NoFileProtection());
+  }
+  found.installedVersion = platform_.FileVersion(target);
+  // A payload that cannot be loaded has no version here; the write that
+  // follows fails on it and counts it.
+  PayloadView payload;
+  if (platform_.LoadPayload(name, 1, payload))
+    found.payloadVersion = ImageFileVersion(payload.data, payload.size);
+  return found;
+}
+
+void FrmInstllation::WriteTarget(const std::string& name, const std::string& target) {
+  if (OptOverWrite.Value()) {
+    if (SaveResToDisk(1, name, target)) registrations_.Start(platform_, SysDirPath, name, target);
+    return;
+  }
+  const int answer = platform_.ShowMessageBox(
+      "The file\"" + name + "\" already exist.\r\nDo you want to replace it?",
+      "Confirm File Replace", kMbYesNoCancel | kMbIconExclamation);
+  platform_.Log(log_line::Asked(name, answer));
+  if (answer == kIdYes) {
+    if (SaveResToDisk(1, name, target)) {
+      platform_.PumpEvents();
+      registrations_.Start(platform_, SysDirPath, name, target);
+    }
+  } else if (answer == kIdCancel) {
+    cmdCanel_Click();  // returns on No: this component stays untouched
+  }
+}
 
 void FrmInstllation::InstallNow() {
   runActive_ = true;
@@ -31,22 +77,22 @@ void FrmInstllation::InstallNow() {
     if (PresentFileName(target, attributes).empty()) {
       platform_.Log(attributes ? log_line::PassedOver(name, *attributes) : log_line::Absent(name));
     } else {
-      if (OptOverWrite.Value()) {
-        if (SaveResToDisk(1, name, target))
+      const TargetFound found = LookAtTarget(name, target);
+      switch (DecideTarget(found)) {
+        case TargetOutcome::kProtected:
+          platform_.Log(log_line::Protected(name, found.installedVersion, found.payloadVersion));
+          break;
+        case TargetOutcome::kKeepNewer:
+        case TargetOutcome::kKeepSame:
+          // Made usable at the version it has, never downgraded.
+          platform_.Log(log_line::Kept(name, *found.installedVersion, *found.payloadVersion));
           registrations_.Start(platform_, SysDirPath, name, target);
-      } else {
-        const int answer = platform_.ShowMessageBox(
-            "The file\"" + name + "\" already exist.\r\nDo you want to replace it?",
-            "Confirm File Replace", kMbYesNoCancel | kMbIconExclamation);
-        platform_.Log(log_line::Asked(name, answer));
-        if (answer == kIdYes) {
-          if (SaveResToDisk(1, name, target)) {
-            platform_.PumpEvents();
-            registrations_.Start(platform_, SysDirPath, name, target);
-          }
-        } else if (answer == kIdCancel) {
-          cmdCanel_Click();  // returns on No: this component stays untouched
-        }
+          break;
+        case TargetOutcome::kWrite:
+          if (found.installedVersion && found.payloadVersion)
+            platform_.Log(log_line::Older(name, *found.installedVersion, *found.payloadVersion));
+          WriteTarget(name, target);
+          break;
       }
     }
 

@@ -1,6 +1,7 @@
 #include "install/run_log.h"
 
 #include "app/number_text.h"
+#include "install/image_version.h"
 
 namespace tarnvel::log_line {
 
@@ -71,6 +72,28 @@ std::string PassedOver(const std::string& name, std::uint32_t attributes) {
   add(kAttributeSystem, "system");
   add(kAttributeDirectory, "directory");
   return name + ": passed over (" + marks + ")";
+}
+
+std::string Protected(const std::string& name, std::optional<std::uint64_t> installed,
+                      std::optional<std::uint64_t> payload) {
+  const auto version = [](std::optional<std::uint64_t> v) {
+    return v ? VersionText(*v) : std::string("without a version");
+  };
+  return name + ": passed over, protected by Windows (installed " + version(installed) +
+         ", payload " + version(payload) + ")";
+}
+
+std::string Kept(const std::string& name, std::uint64_t installed, std::uint64_t payload) {
+  return name + ": kept, installed " + VersionText(installed) +
+         (installed > payload ? " is newer than " : " is the same as ") + VersionText(payload);
+}
+
+std::string Older(const std::string& name, std::uint64_t installed, std::uint64_t payload) {
+  return name + ": installed " + VersionText(installed) + " is older than " + VersionText(payload);
+}
+
+std::string NoFileProtection() {
+  return "Windows cannot be asked which files it protects (no sfc.dll): none counts as protected";
 }
 
 std::string Asked(const std::string& name, int answer) {

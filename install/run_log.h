@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/platform.h"
@@ -15,6 +16,12 @@ std::string Swept(const std::string& path);
 std::string Absent(const std::string& name);
 // `attributes` holds at least one of hidden, system and directory.
 std::string PassedOver(const std::string& name, std::uint32_t attributes);
+// What the version rule found, each version none when there is no readable one.
+std::string Protected(const std::string& name, std::optional<std::uint64_t> installed,
+                      std::optional<std::uint64_t> payload);
+std::string Kept(const std::string& name, std::uint64_t installed, std::uint64_t payload);
+std::string Older(const std::string& name, std::uint64_t installed, std::uint64_t payload);
+std::string NoFileProtection();
 std::string Asked(const std::string& name, int answer);
 std::string Written(const std::string& name);
 std::string CopyFailed(const std::string& name, const OutputFailure& failure,

@@ -8,6 +8,7 @@
 
 #include "app/platform.h"
 #include "install/registrations.h"
+#include "install/replace_rule.h"
 #include "ui/toolkit.h"
 
 namespace tarnvel {
@@ -39,6 +40,9 @@ class FrmInstllation : public ui::Form {
 
   // The install run's state.
   std::string SysDirPath;
+  // The same folder by the path Windows knows it by: SysWOW64 for a 32-bit
+  // program on 64-bit Windows, where SysDirPath is redirected there.
+  std::string SysDirTruePath;
   std::int16_t FileCount = 0;
   std::int16_t ErrCount = 0;
 
@@ -65,8 +69,14 @@ class FrmInstllation : public ui::Form {
   void OnLoad() override { Form_Load(); }
 
  private:
+  // One present target: what is there, and writing it, asked or not by the
+  // policy, then registering it.
+  TargetFound LookAtTarget(const std::string& name, const std::string& target);
+  void WriteTarget(const std::string& name, const std::string& target);
+
   Platform& platform_;
   FrmWelcome& welcome_;
+  bool fileProtectionMissing_ = false;  // said once in the log
   bool runActive_ = false;
   Registrations registrations_;
 };

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/platform.h"
+#include "install/image_version.h"
 #include "ui/toolkit.h"
 
 namespace tarnvel::test {
@@ -40,6 +41,9 @@ class FakePlatform : public Platform {
   };
 
   std::string commandLine = "setup.exe";
+  std::string wow64Directory;            // empty: not a 32-bit program on 64-bit Windows
+  std::set<std::string> protectedFiles;  // by the path Windows knows them by
+  bool noFileProtection = false;         // sfc.dll missing
   std::string systemDirectory = "C:\\WINDOWS\\system32";  // empty: it cannot be determined
   std::deque<int> answers;
   std::function<void(int)> onPump;  // gets the pump's index, from 0
@@ -81,6 +85,20 @@ class FakePlatform : public Platform {
     if (onPump) onPump(index);
   }
   std::string SystemDirectory() override { return systemDirectory; }
+  std::string Wow64SystemDirectory() override { return wow64Directory; }
+  // Versions are read from the bytes, as on Windows.
+  std::optional<std::uint64_t> FileVersion(const std::string& path) override {
+    events.push_back("version " + path);
+    const auto it = files.find(path);
+    if (it == files.end()) return std::nullopt;
+    const std::string& bytes = it->second.bytes;
+    return ImageFileVersion(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+  }
+  std::optional<bool> FileProtected(const std::string& path) override {
+    events.push_back("protected? " + path);
+    if (noFileProtection) return std::nullopt;
+    return protectedFiles.count(path) != 0;
+  }
   bool ResetAttributes(const std::string& path) override {
     events.push_back("attributes " + path);
     const auto it = files.find(path);

@@ -1,0 +1,73 @@
+// What the run learns about a present target before it decides on it: its
+// version, whether Windows protects it, and where it truly lives.
+#include <vector>
+
+#include "app/win32_platform.h"
+#include "install/image_version.h"
+
+namespace tarnvel {
+
+namespace {
+
+// An image read piece by piece through a handle that shares everything: a
+// program holding the file open, for writing too, is not held up.
+class ImageFile : public ImageBytes {
+ public:
+  explicit ImageFile(HANDLE file) : file_(file) {}
+  bool Read(std::uint64_t offset, void* out, std::size_t size) override {
+    if (size > MAXDWORD) return false;
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD read = 0;
+    return ::ReadFile(file_, out, static_cast<DWORD>(size), &read, &at) && read == size;
+  }
+
+ private:
+  HANDLE file_;
+};
+
+// A module loaded for the rest of the run.
+HMODULE SystemLibrary(const std::string& systemDirectory, const char* name) {
+  if (systemDirectory.empty()) return nullptr;
+  return ::LoadLibraryA((systemDirectory + "\\" + name).c_str());
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> Win32Platform::FileVersion(const std::string& path) {
+  const UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::nullopt;
+  ImageFile image(file.Get());
+  return ImageFileVersion(image);
+}
+
+std::optional<bool> Win32Platform::FileProtected(const std::string& path) {
+  using SfcIsFileProtectedFunction = BOOL(WINAPI*)(HANDLE, LPCWSTR);
+  static const auto isProtected =
+      reinterpret_cast<SfcIsFileProtectedFunction>(reinterpret_cast<void (*)()>(
+          ::GetProcAddress(SystemLibrary(SystemDirectory(), "sfc.dll"), "SfcIsFileProtected")));
+  if (isProtected == nullptr) return std::nullopt;
+  const int length = ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+  if (length <= 0) return false;
+  std::vector<WCHAR> widePath(length);
+  ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath.data(), length);
+  return isProtected(nullptr, widePath.data()) != FALSE;
+}
+
+std::string Win32Platform::Wow64SystemDirectory() {
+  // Both are missing on systems older than 64-bit Windows itself.
+  const auto isWow64Process =
+      SystemFunction<BOOL(WINAPI*)(HANDLE, PBOOL)>("kernel32.dll", "IsWow64Process");
+  const auto getWow64Directory =
+      SystemFunction<UINT(WINAPI*)(LPSTR, UINT)>("kernel32.dll", "GetSystemWow64DirectoryA");
+  BOOL wow64 = FALSE;
+  if (isWow64Process == nullptr || getWow64Directory == nullptr ||
+      !isWow64Process(::GetCurrentProcess(), &wow64) || !wow64)
+    return "";
+  return PathFromSystem(getWow64Directory);
+}
+
+}  // namespace tarnvel
