@@ -9,6 +9,7 @@
 #include <tlhelp32.h>
 
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <set>
@@ -48,25 +49,49 @@ bool NoRegistrationRunning() {
   return !more;
 }
 
+// The components Wine puts in the system directory itself, as the prefix
+// was booted: the test program's first look, before any test placed a file.
+const std::map<std::string, std::string>& WinesOwn() {
+  static const std::map<std::string, std::string> own = [] {
+    std::map<std::string, std::string> found;
+    for (const Component& component : kManifest)
+      if (auto bytes = ReadWhole(Target(component.name))) found[component.name] = *bytes;
+    return found;
+  }();
+  return own;
+}
+
 // The component files of one test. Before and after it, no component is
-// present in the system directory but Wine's own, which carry the system mark.
+// present in the system directory but Wine's own.
 class Targets {
  public:
   Targets() { Clear(); }
   ~Targets() { Clear(); }
   void Place(const std::string& name, DWORD attributes = 0) {
+    Place(name, OlderCopy(name), attributes);
+  }
+  void Place(const std::string& name, const std::string& bytes, DWORD attributes = 0) {
     ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kMarkKey, name.c_str());
-    ASSERT_TRUE(WriteWhole(Target(name), OlderCopy(name), attributes)) << name;
+    ASSERT_TRUE(WriteWhole(Target(name), bytes, attributes)) << name;
   }
 
  private:
   static void Clear() {
     EXPECT_TRUE(WaitUntil("the last regsvr32.exe to end", NoRegistrationRunning));
     for (const Component& component : kManifest)
-      if ((Attributes(Target(component.name)) & FILE_ATTRIBUTE_SYSTEM) == 0)
-        Remove(Target(component.name));
+      if (WinesOwn().count(component.name) == 0) Remove(Target(component.name));
   }
 };
+
+// A genuine stand-in that tells another file version: its version record's
+// binary version patched in place.
+std::string WithVersion(std::string image, DWORD ms, DWORD ls) {
+  const std::size_t fixed = image.find("\xBD\x04\xEF\xFE");
+  if (fixed == std::string::npos || fixed + 16 > image.size()) return "";
+  std::memcpy(&image[fixed + 8], &ms, 4);
+  std::memcpy(&image[fixed + 12], &ls, 4);
+  return image;
+}
 
 const struct {
   const char* name;
@@ -136,6 +161,56 @@ TEST(SilentRun, ReplacesAndRegistersPresentTargetsOnlyShowsNothingAndLeavesNothi
         "MSINET.OCX: registration exit code 0, registered", "PICCLP32.OCX: passed over (hidden)",
         "End: 1 copy failed, 0 registrations failed, exit code 1\r\n"})
     EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
+}
+
+// Newer and same-version files are kept byte for byte and registered, an
+// older one is replaced; Wine's own newer DLLs stand unmarked and untouched,
+// and the prefix still runs programs. A second run writes nothing.
+TEST(SilentRun, KeepsNewerAndSameVersionsReplacesOlderAndASecondRunWritesNothing) {
+  Targets targets;
+  const std::string newer = WithVersion(Payload("MSCOMCTL.OCX"), MAKELONG(99, 6), 0);
+  const std::string older = WithVersion(Payload("MSCOMM32.OCX"), MAKELONG(0, 6), MAKELONG(1, 81));
+  ASSERT_FALSE(newer.empty() || older.empty()) << "no version record in the stand-ins";
+  targets.Place("MSCOMCTL.OCX", newer);  // 6.99.0.0 over 6.1.95.45
+  targets.Place("MSCOMM32.OCX", older);  // 6.0.81.1 under 6.0.81.69
+  targets.Place("MSFLXGRD.OCX", Payload("MSFLXGRD.OCX"));
+  for (const auto& [name, bytes] : WinesOwn())
+    EXPECT_EQ(Attributes(Target(name)) & FILE_ATTRIBUTE_SYSTEM,
+              name == "olepro32.dll" || name == "wshom.ocx" ? FILE_ATTRIBUTE_SYSTEM : 0u)
+        << name << ": only what the rule would still break is marked";
+
+  const std::string logs = NewFolder("tarnvel_versions_log");
+  for (const int round : {1, 2}) {
+    SCOPED_TRACE(round);
+    std::optional<TemporaryFolderAt> temporary(logs);
+    Process setup(kSetupExe, "/s");
+    temporary.reset();
+    EXPECT_EQ(setup.Exit(), 0u);
+    EXPECT_TRUE(WaitUntil("the kept and written components to be registered", [] {
+      return Registered("MSCOMCTL.OCX") && Registered("MSCOMM32.OCX") && Registered("MSFLXGRD.OCX");
+    }));
+    EXPECT_TRUE(ReadWhole(Target("MSCOMCTL.OCX")) == newer) << "the newer file was replaced";
+    EXPECT_TRUE(ReadWhole(Target("MSCOMM32.OCX")) == Payload("MSCOMM32.OCX"));
+    EXPECT_TRUE(ReadWhole(Target("MSFLXGRD.OCX")) == Payload("MSFLXGRD.OCX"));
+    for (const auto& [name, bytes] : WinesOwn())
+      EXPECT_TRUE(ReadWhole(Target(name)) == bytes) << name << ", Wine's own, changed";
+  }
+  const std::vector<std::string> logged = LogsIn(logs);
+  ASSERT_EQ(logged.size(), 2u);
+  const std::string first = ReadWhole(logs + "\\" + logged[0]).value_or("");
+  const std::string second = ReadWhole(logs + "\\" + logged[1]).value_or("");
+  for (const char* line :
+       {"MSCOMCTL.OCX: kept, installed 6.99.0.0 is newer than 6.1.95.45\r\n",
+        "MSCOMM32.OCX: installed 6.0.81.1 is older than 6.0.81.69\r\n", "MSCOMM32.OCX: written\r\n",
+        "MSFLXGRD.OCX: kept, installed 6.0.81.69 is the same as 6.0.81.69\r\n",
+        "oleaut32.dll: kept, installed ", "olepro32.dll: passed over (system)"})
+    EXPECT_NE(first.find(line), std::string::npos) << line << " in\n" << first;
+  EXPECT_EQ(second.find(": written"), std::string::npos) << second;
+  EXPECT_NE(second.find("MSCOMM32.OCX: kept, installed 6.0.81.69 is the same"), std::string::npos)
+      << second;
+  // The prefix's own programs still run on the DLLs that were kept.
+  Process program(SystemDirectory() + "\\cmd.exe", "/c exit 7");
+  EXPECT_EQ(program.Exit(), 7u);
 }
 
 // The windowing libraries and advapi32 are for an interactive run: a silent

@@ -9,6 +9,7 @@
 #include "app/setup_app.h"
 #include "fake_platform.h"
 #include "install/manifest.h"
+#include "pe_image.h"
 
 namespace tarnvel::test {
 namespace {
@@ -237,6 +238,119 @@ TEST_P(InstallRun, Scenario) {
 
 INSTANTIATE_TEST_SUITE_P(Flow, InstallRun, ::testing::ValuesIn(kScenarios),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The version rule, one row per cell: what a present MSCOMCTL.OCX holds
+// decides whether it is written, registered and asked about, and how it is
+// logged. A run without a failure ends with 0 whatever it keeps.
+struct VersionCase {
+  const char* name;
+  std::optional<std::uint64_t> installed;  // none: a file without a version record
+  std::optional<std::uint64_t> payload;    // none: a payload without one
+  const char* protectedPath;               // what Windows protects, if anything
+  std::string wow64;                       // the redirected system directory, if any
+  bool noFileProtection;                   // sfc.dll missing
+  bool written, registered;
+  const char* logged;  // a line of the log, whole
+};
+
+constexpr std::uint64_t V(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t d) {
+  return a << 48 | b << 32 | c << 16 | d;
+}
+constexpr std::uint64_t kPayload = V(6, 1, 95, 45);
+const std::string kWow = "C:\\WINDOWS\\SysWOW64";
+const std::string kTarget = kSys + "\\MSCOMCTL.OCX";
+
+// clang-format off
+const VersionCase kVersionCases[] = {
+    {"NewerIsKeptAndRegistered", V(6, 1, 98, 46), kPayload, "", "", false, false, true,
+     "MSCOMCTL.OCX: kept, installed 6.1.98.46 is newer than 6.1.95.45"},
+    {"SameVersionIsKeptAndRegistered", kPayload, kPayload, "", "", false, false, true,
+     "MSCOMCTL.OCX: kept, installed 6.1.95.45 is the same as 6.1.95.45"},
+    {"OlderIsWrittenAndRegistered", V(6, 1, 95, 44), kPayload, "", "", false, true, true,
+     "MSCOMCTL.OCX: installed 6.1.95.44 is older than 6.1.95.45"},
+    {"UnversionedTargetIsWritten", std::nullopt, kPayload, "", "", false, true, true,
+     "MSCOMCTL.OCX: written"},
+    {"UnversionedPayloadIsWrittenOverANewerTarget", V(9, 0, 0, 0), std::nullopt, "", "", false,
+     true, true, "MSCOMCTL.OCX: written"},
+    {"ProtectedIsPassedOverUnregisteredEvenWhenOlder", V(1, 0, 0, 0), kPayload,
+     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", "", false, false, false,
+     "MSCOMCTL.OCX: passed over, protected by Windows (installed 1.0.0.0, payload 6.1.95.45)"},
+    {"ProtectedUnderWow64IsAskedForByItsSysWow64Path", std::nullopt, std::nullopt,
+     "C:\\WINDOWS\\SysWOW64\\MSCOMCTL.OCX", kWow, false, false, false,
+     "MSCOMCTL.OCX: passed over, protected by Windows (installed without a version, payload "
+     "without a version)"},
+    {"Wow64SystemDirectoryPathIsNotWhatWindowsProtects", V(1, 0, 0, 0), kPayload,
+     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", kWow, false, true, true,
+     "MSCOMCTL.OCX: installed 1.0.0.0 is older than 6.1.95.45"},
+    {"WithoutSfcNothingIsProtectedAndTheLogSaysSo", V(1, 0, 0, 0), kPayload,
+     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", "", true, true, true,
+     "Windows cannot be asked which files it protects (no sfc.dll): none counts as protected"},
+};
+// clang-format on
+
+void PrintTo(const VersionCase& c, std::ostream* os) { *os << c.name; }
+
+class VersionRule : public ::testing::TestWithParam<VersionCase> {};
+
+TEST_P(VersionRule, DecidesWhatIsWrittenRegisteredAndLogged) {
+  const VersionCase& c = GetParam();
+  for (const bool ask : {false, true}) {
+    SCOPED_TRACE(ask ? "asking" : "overwriting");
+    Program run;
+    FakePlatform& p = run.p;
+    p.wow64Directory = c.wow64;
+    p.noFileProtection = c.noFileProtection;
+    if (*c.protectedPath) p.protectedFiles = {c.protectedPath};
+    for (const Component& comp : kManifest) p.payloads[Upper(comp.name)] = "MZ new";
+    const std::string payload = c.payload ? VersionedImage(*c.payload) : "MZ new MSCOMCTL.OCX";
+    const std::string installed = c.installed ? VersionedImage(*c.installed) : "MZ old";
+    p.payloads["MSCOMCTL.OCX"] = payload;
+    p.files[kTarget] = {installed};
+    if (ask) p.answers = {kIdYes};
+    EXPECT_EQ(run.Until([&] {
+      run.app.Start();
+      run.app.Welcome().cmdNext.Click();
+      if (ask) run.app.Installation().OptAsk.Click();
+      run.app.Installation().cmdInstall.Click();
+    }),
+              kExitSuccess);
+    EXPECT_EQ(std::count(p.events.begin(), p.events.end(), "write " + kTarget), c.written);
+    EXPECT_TRUE(p.files[kTarget].bytes == (c.written ? payload : installed));
+    EXPECT_EQ(p.starts.size(), c.registered ? 1u : 0u);
+    // Only what the rule writes is asked about; the finish box ends the run.
+    std::vector<std::string> boxes = {kFinish};
+    if (ask && c.written) boxes.insert(boxes.begin(), Replace("MSCOMCTL.OCX"));
+    EXPECT_EQ(p.boxes, boxes);
+    EXPECT_NE(std::find(p.log.begin(), p.log.end(), c.logged), p.log.end()) << c.logged;
+    // Windows is asked once, by the path it knows the file by.
+    const std::string asked = "protected? " + (c.wow64.empty() ? kSys : c.wow64) + "\\MSCOMCTL.OCX";
+    EXPECT_EQ(std::count(p.events.begin(), p.events.end(), asked), 1) << asked;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Flow, VersionRule, ::testing::ValuesIn(kVersionCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// On a machine already brought up to date, a run writes nothing.
+TEST(VersionRule, ASecondRunWritesNothingAndRegistersAgain) {
+  std::map<std::string, FakePlatform::File> files;
+  for (const Component& c : kManifest) files[kSys + "\\" + c.name] = {"MZ old"};
+  for (const int round : {1, 2}) {
+    SCOPED_TRACE(round);
+    Program run;
+    run.p.commandLine = "setup.exe /s";
+    run.p.files = files;
+    for (const Component& c : kManifest)
+      run.p.payloads[Upper(c.name)] = VersionedImage(V(1, 2, 3, 4));
+    EXPECT_EQ(run.Until([&] { run.app.Start(); }), kExitSuccess);
+    const auto writes =
+        std::count_if(run.p.events.begin(), run.p.events.end(),
+                      [](const std::string& e) { return e.rfind("write ", 0) == 0; });
+    EXPECT_EQ(writes, round == 1 ? 28 : 0);
+    EXPECT_EQ(run.p.starts.size(), 28u);
+    files = run.p.files;
+  }
+}
 
 TEST(WindowFlow, SilentRunCreatesNoWindow) {
   Program run;

@@ -8,9 +8,12 @@
 #   TARNVEL_DEADLINE_MS       set by the session: how long any one wait lasts
 #   TARNVEL_RUN_DEADLINE_S    set by the session: how long a whole test program runs
 
-# Component names that Wine provides itself in the system directory. Every
-# prefix gives them the system mark, so the setup passes them over.
+# Component names that Wine provides itself in the system directory.
 TARNVEL_WINE_OWN_DLLS="comcat.dll oleaut32.dll olepro32.dll riched32.dll shlwapi.dll uxtheme.dll wshom.ocx"
+# The ones the setup would still break: olepro32 is older than its payload and
+# wshom.ocx has no version. Every prefix gives them the system mark, so the
+# setup passes them over; the others it keeps for their newer versions.
+TARNVEL_WINE_MARKED_DLLS="olepro32.dll wshom.ocx"
 
 : "${TARNVEL_WINE_BOOT_TIMEOUT:=600}"
 
@@ -68,7 +71,7 @@ tarnvel_boot_prefix() {
   # A virtual desktop draws window frames and keeps exit codes.
   tarnvel_wine64 reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
   tarnvel_wine64 reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-  for dll in $TARNVEL_WINE_OWN_DLLS; do
+  for dll in $TARNVEL_WINE_MARKED_DLLS; do
     tarnvel_wine64 cmd /c attrib +s "C:\\windows\\syswow64\\$dll" >/dev/null 2>&1
   done
   # Wine's own "MS Sans Serif" (and Marlett for the title-bar buttons): Wine
