@@ -183,9 +183,13 @@ TEST(SilentRun, KeepsNewerAndSameVersionsReplacesOlderAndASecondRunWritesNothing
   for (const int round : {1, 2}) {
     SCOPED_TRACE(round);
     std::optional<TemporaryFolderAt> temporary(logs);
+    // The second run finds no file protection to ask: an empty override
+    // disables Wine's sfc.dll.
+    constexpr char kOverrides[] = "Software\\Wine\\DllOverrides";
+    if (round == 2) ::RegSetKeyValueA(HKEY_CURRENT_USER, kOverrides, "sfc", REG_SZ, "", 1);
     Process setup(kSetupExe, "/s");
-    temporary.reset();
     EXPECT_EQ(setup.Exit(), 0u);
+    ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kOverrides, "sfc");
     EXPECT_TRUE(WaitUntil("the kept and written components to be registered", [] {
       return Registered("MSCOMCTL.OCX") && Registered("MSCOMM32.OCX") && Registered("MSFLXGRD.OCX");
     }));
@@ -206,6 +210,9 @@ TEST(SilentRun, KeepsNewerAndSameVersionsReplacesOlderAndASecondRunWritesNothing
         "oleaut32.dll: kept, installed ", "olepro32.dll: passed over (system)"})
     EXPECT_NE(first.find(line), std::string::npos) << line << " in\n" << first;
   EXPECT_EQ(second.find(": written"), std::string::npos) << second;
+  const std::string noSfc = "Windows cannot be asked which files it protects (no sfc.dll)";
+  EXPECT_EQ(first.find(noSfc), std::string::npos) << first;
+  EXPECT_NE(second.find(noSfc), std::string::npos) << second;
   EXPECT_NE(second.find("MSCOMM32.OCX: kept, installed 6.0.81.69 is the same"), std::string::npos)
       << second;
   // The prefix's own programs still run on the DLLs that were kept.
