@@ -1,0 +1,136 @@
+// The file version read from an image's bytes: good images give theirs, and
+// every damaged, truncated or hostile one gives none, in a few small reads.
+#include "install/image_version.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "pe_image.h"
+
+namespace tarnvel::test {
+namespace {
+
+constexpr std::uint64_t kVersion = 0x0006000100620002ull;
+// Well above the reads of any path through the reader, far below a scan of a
+// large directory.
+constexpr std::size_t kReadLimit = 40;
+
+TEST(ImageFileVersion, GoodImagesGiveTheirVersion) {
+  EXPECT_EQ(VersionOf(BuildPe(kVersion, false).bytes), kVersion);
+  EXPECT_EQ(VersionOf(BuildPe(kVersion, true).bytes), kVersion);
+  EXPECT_EQ(VersionOf(VersionedImage(0x0002000000000D5Eull)), 0x0002000000000D5Eull);
+  EXPECT_EQ(VersionOf(UnversionedImage()), std::nullopt);
+  EXPECT_EQ(VersionText(kVersion), "6.1.98.2");
+}
+
+TEST(ImageFileVersion, EveryShorterPrefixGivesNone) {
+  for (bool pe32Plus : {false, true}) {
+    const std::string image = BuildPe(kVersion, pe32Plus).bytes;
+    for (std::size_t size = 0; size < image.size(); ++size) {
+      // Its own allocation, so that ASan sees a read past the prefix.
+      EXPECT_EQ(VersionOf(image.substr(0, size)), std::nullopt) << pe32Plus << ", size " << size;
+    }
+  }
+}
+
+TEST(ImageFileVersion, DamagedImagesGiveNoneInFewReads) {
+  using P = PeImage;
+  struct Case {
+    const char* name;
+    std::size_t PeImage::*part;
+    std::size_t at;
+    std::uint32_t value;
+    int width;
+  };
+  const Case cases[] = {
+      {"no MZ", &P::dos, 0, 'Z', 1},
+      {"e_lfanew past the end", &P::dos, 0x3C, 0x10000, 4},
+      {"e_lfanew negative", &P::dos, 0x3C, 0x80000000u, 4},
+      {"no PE signature", &P::coff, 2, 'X', 1},
+      {"ROM optional header", &P::optional, 0, 0x107, 2},
+      {"two data directories", &P::directoryCount, 0, 2, 4},
+      {"no sections", &P::coff, 6, 0, 2},
+      {"section table past the end", &P::coff, 20, 0xFFF0, 2},
+      {"65535 sections, the table past the end", &P::coff, 6, 0xFFFF, 2},
+      {"resources in no section", &P::resourceEntry, 0, 0x5000, 4},
+      {"raw data past the end", &P::section, 20, 0x7FFFFFFF, 4},
+      {"raw data at 4 GiB", &P::section, 20, 0xFFFFFFFFu, 4},
+      {"raw data shorter than the tree", &P::section, 16, 0x30, 4},
+      {"no RT_VERSION", &P::root, 16, 24, 4},
+      {"no VS_VERSION_INFO", &P::names, 16, 2, 4},
+      {"type entry is data", &P::root, 23, 0, 1},
+      {"name entry is data", &P::names, 23, 0, 1},
+      {"language entry is a directory", &P::languages, 23, 0x80, 1},
+      {"type entry loops to the root", &P::root, 20, 0x80000000u, 4},
+      {"name entry loops to its directory", &P::names, 20, 0x80000018u, 4},
+      {"entry offset 0x7FFFFFFF", &P::root, 20, 0xFFFFFFFFu, 4},
+      {"no language", &P::languages, 14, 0, 2},
+      {"root of 65535 named and 65535 ID entries", &P::root, 12, 0xFFFFFFFFu, 4},
+      {"name directory of 65535 ID entries", &P::names, 14, 0xFFFF, 2},
+      {"record in no section", &P::leaf, 0, 0x9000, 4},
+      {"data size 0xFFFFFFFF", &P::leaf, 4, 0xFFFFFFFFu, 4},
+      {"data size short of the fixed info", &P::leaf, 4, 91, 4},
+      {"wLength short of the fixed info", &P::record, 0, 91, 2},
+      {"wLength past the data", &P::record, 0, 93, 2},
+      {"wValueLength 51", &P::record, 2, 51, 2},
+      {"wrong key", &P::record, 6 + 2 * 14, 'X', 2},
+      {"key without its terminator", &P::record, 6 + 2 * 15, 'X', 2},
+      {"wrong signature", &P::record, 40, 0xFEEF04BCu, 4},
+  };
+  for (bool pe32Plus : {false, true}) {
+    for (const Case& c : cases) {
+      PeImage image = BuildPe(kVersion, pe32Plus);
+      image.Put(image.*c.part + c.at, c.value, c.width);
+      CountingImageBytes bytes(image.bytes);
+      EXPECT_EQ(ImageFileVersion(bytes), std::nullopt) << c.name << ", pe32+ " << pe32Plus;
+      EXPECT_LE(bytes.reads, kReadLimit) << c.name;
+    }
+  }
+}
+
+TEST(ImageFileVersion, OnlyTheFieldsItNeedsCount) {
+  PeImage image = BuildPe(kVersion);
+  image.Put(image.directoryCount, 0x7FFFFFFF);
+  image.Put(image.coff + 6, 0xFFFF, 2);  // the first 96 are read
+  image.bytes.append(96 * 40, '\0');
+  EXPECT_EQ(VersionOf(image.bytes), kVersion);
+  // The section table moves up over the resource entry's size: the entry now
+  // lies past the optional header.
+  image = BuildPe(kVersion);
+  const std::size_t table = image.resourceEntry + 4;
+  image.bytes.replace(table, 40, image.bytes.substr(image.section, 40));
+  image.Put(image.coff + 20, static_cast<std::uint32_t>(table - image.optional), 2);
+  EXPECT_EQ(VersionOf(image.bytes), std::nullopt);
+}
+
+TEST(ImageFileVersion, ALargeDirectoryIsSearchedInFewReads) {
+  // Type 16 is the first of 65535 root entries: a scan would read them all.
+  const std::string image = BuildPe(kVersion, false, 0xFFFE).bytes;
+  CountingImageBytes bytes(image);
+  EXPECT_EQ(ImageFileVersion(bytes), kVersion);
+  EXPECT_LE(bytes.reads, kReadLimit);
+  EXPECT_LE(bytes.bytesRead, 8192u);
+}
+
+// The stand-ins of the win32 preset's build, when there is one: images from
+// windres and the MinGW linker, each of the version the component table gives.
+TEST(ImageFileVersion, StandInsGiveTheirTableVersion) {
+  const char* const components[][2] = {
+#include "standin_versions.inc"
+  };
+  int read = 0;
+  for (const auto& [name, version] : components) {
+    std::ifstream file(std::string(TARNVEL_STANDIN_FILES) + "/" + name, std::ios::binary);
+    if (!file) continue;
+    std::ostringstream image;
+    image << file.rdbuf();
+    EXPECT_EQ(VersionText(VersionOf(image.str()).value_or(0)), version) << name;
+    ++read;
+  }
+  if (read == 0) GTEST_SKIP() << "no Windows build at " << TARNVEL_STANDIN_FILES;
+}
+
+}  // namespace
+}  // namespace tarnvel::test
