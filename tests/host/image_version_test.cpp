@@ -13,9 +13,6 @@ namespace tarnvel::test {
 namespace {
 
 constexpr std::uint64_t kVersion = 0x0006000100620002ull;
-// Well above the reads of any path through the reader, far below a scan of a
-// large directory.
-constexpr std::size_t kReadLimit = 40;
 
 TEST(ImageFileVersion, GoodImagesGiveTheirVersion) {
   EXPECT_EQ(VersionOf(BuildPe(kVersion, false).bytes), kVersion);
@@ -85,7 +82,7 @@ TEST(ImageFileVersion, DamagedImagesGiveNoneInFewReads) {
       image.Put(image.*c.part + c.at, c.value, c.width);
       CountingImageBytes bytes(image.bytes);
       EXPECT_EQ(ImageFileVersion(bytes), std::nullopt) << c.name << ", pe32+ " << pe32Plus;
-      EXPECT_LE(bytes.reads, kReadLimit) << c.name;
+      EXPECT_LE(bytes.reads, kImageReadLimit) << c.name;
     }
   }
 }
@@ -110,8 +107,8 @@ TEST(ImageFileVersion, ALargeDirectoryIsSearchedInFewReads) {
   const std::string image = BuildPe(kVersion, false, 0xFFFE).bytes;
   CountingImageBytes bytes(image);
   EXPECT_EQ(ImageFileVersion(bytes), kVersion);
-  EXPECT_LE(bytes.reads, kReadLimit);
-  EXPECT_LE(bytes.bytesRead, 8192u);
+  EXPECT_LE(bytes.reads, kImageReadLimit);
+  EXPECT_LE(bytes.bytesRead, kImageByteLimit);
 }
 
 // The stand-ins of the win32 preset's build, when there is one: images from

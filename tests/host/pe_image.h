@@ -100,6 +100,11 @@ inline std::optional<std::uint64_t> VersionOf(const std::string& image) {
   return ImageFileVersion(reinterpret_cast<const std::uint8_t*>(image.data()), image.size());
 }
 
+// Well above what any path through the reader takes, far below a scan of a
+// large directory.
+constexpr std::size_t kImageReadLimit = 40;
+constexpr std::size_t kImageByteLimit = 8192;
+
 // Bytes in memory that count how often and how much they are read.
 class CountingImageBytes : public ImageBytesInMemory {
  public:
