@@ -1,6 +1,7 @@
-// Windows images made in memory for the tests: the headers, one .rsrc section
-// and in it a version record, laid out as the linker and windres lay them.
-// The offsets of the parts are kept so that a test can damage any field.
+// Windows images made in memory for the tests: the headers, one resource
+// section and in it a version record, laid out as the linker and windres lay
+// them, with only the fields the reader looks at. The offsets of the parts are
+// kept so that a test can damage any field.
 #pragma once
 
 #include <cstddef>
@@ -46,16 +47,11 @@ inline PeImage BuildPe(std::uint64_t version, bool pe32Plus = false,
   p.bytes.replace(0, 2, "MZ");
   p.Put(0x3C, static_cast<std::uint32_t>(p.coff));
   p.bytes.replace(p.coff, 4, "PE\0\0", 4);
-  p.Put(p.coff + 4, pe32Plus ? 0x8664 : 0x14C, 2);
   p.Put(p.coff + 6, 1, 2);
   p.Put(p.coff + 20, optionalSize, 2);
-  p.Put(p.coff + 22, 0x2102, 2);  // a DLL
   p.Put(p.optional, pe32Plus ? 0x20B : 0x10B, 2);
   p.Put(p.directoryCount, 16);
   p.Put(p.resourceEntry, address);
-  p.Put(p.resourceEntry + 4, treeSize);
-  p.bytes.replace(p.section, 5, ".rsrc");
-  p.Put(p.section + 8, treeSize);
   p.Put(p.section + 12, address);
   p.Put(p.section + 16, treeSize);
   p.Put(p.section + 20, static_cast<std::uint32_t>(p.root));
@@ -80,7 +76,6 @@ inline PeImage BuildPe(std::uint64_t version, bool pe32Plus = false,
   const char key[] = "VS_VERSION_INFO";
   for (std::size_t i = 0; i < sizeof key; ++i) p.Put(p.record + 6 + 2 * i, key[i], 2);
   p.Put(p.record + 40, 0xFEEF04BDu);
-  p.Put(p.record + 44, 0x10000);
   p.Put(p.record + 48, static_cast<std::uint32_t>(version >> 32));
   p.Put(p.record + 52, static_cast<std::uint32_t>(version));
   return p;
