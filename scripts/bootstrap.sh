@@ -11,7 +11,7 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 
 native=(cmake g++ make googletest libgtest-dev g++-mingw-w64-i686 mingw-w64-i686-dev
-        xvfb imagemagick clang-format fonts-wine
+        xvfb imagemagick clang-format fonts-wine clang libclang-rt-dev
         osslsigncode openssl hyperfine nsis procps)
 i386=(wine wine32:i386 wine64)
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test: host unit tests, then the Windows tests under Wine, in one
-# throwaway prefix booted once for the whole run.
+# Runs every test: host unit tests, a minute of fuzzing the image version
+# reader, then the Windows tests under Wine, in one throwaway prefix booted once
+# for the whole run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,9 +9,11 @@ cd "$(dirname "$0")/.."
 bash scripts/bootstrap.sh
 
 tarnvel_build host
-ctest --preset host
-
+# Before the host tests: they read the stand-ins it builds, and so does the
+# fuzzer as seeds.
 tarnvel_build win32
+ctest --preset host
+bash scripts/fuzz-image-version.sh 60
 
 . tests/wine/wine-env.sh
 trap tarnvel_wine_session_stop EXIT
