@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/win32_platform.h"
+#include "app/win32_startup.h"
 #include "install/image_version.h"
 
 namespace tarnvel {
