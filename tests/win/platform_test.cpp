@@ -81,7 +81,9 @@ TEST(Extraction, WritesExactlyThePayloadOverPresentFilesOnlyAndLeavesNoTemporary
                                                          OPEN_EXISTING, 0, nullptr)
                                          : INVALID_HANDLE_VALUE;
     std::int16_t errCount = 0;
-    EXPECT_EQ(SaveResToDisk(platform, errCount, 1, c.type, path), c.written);
+    const SaveOutcome outcome = SaveResToDisk(platform, errCount, 1, c.type, path);
+    EXPECT_EQ(outcome == SaveOutcome::kWritten, c.written);
+    EXPECT_EQ(outcome == SaveOutcome::kInUse, c.heldByAnother) << "in use waits for a restart";
     if (other != INVALID_HANDLE_VALUE) ::CloseHandle(other);
     if (!c.written) {
       EXPECT_EQ(int(platform.LastOutputFailure().step), int(c.failure.step));
