@@ -1,7 +1,9 @@
 /* Put in the system directory in place of regsvr32.exe while a test runs: it
-   answers as the real tool does for a file whose registration fails (5) and
-   for a file without DllRegisterServer (4), by the component's name, and
-   exits 0 for every other file without registering anything. */
+   counts its calls by their whole command line under
+   HKCU\Software\Tarnvel\StandIn\Calls, answers as the real tool does for a
+   file whose registration fails (5) and for a file without DllRegisterServer
+   (4), by the component's name, and exits 0 for every other file without
+   registering anything. */
 #include <windows.h>
 
 static int Names(const char* commandLine, const char* name) {
@@ -13,8 +15,22 @@ static int Names(const char* commandLine, const char* name) {
   return 0;
 }
 
+static void Count(const char* commandLine) {
+  HKEY key;
+  DWORD count = 0, size = sizeof count;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Tarnvel\\StandIn\\Calls", 0, NULL, 0,
+                      KEY_QUERY_VALUE | KEY_SET_VALUE, NULL, &key, NULL) != ERROR_SUCCESS)
+    return;
+  if (RegQueryValueExA(key, commandLine, NULL, NULL, (BYTE*)&count, &size) != ERROR_SUCCESS)
+    count = 0;
+  ++count;
+  RegSetValueExA(key, commandLine, 0, REG_DWORD, (const BYTE*)&count, sizeof count);
+  RegCloseKey(key);
+}
+
 int main(void) {
   const char* commandLine = GetCommandLineA();
+  Count(commandLine);
   if (Names(commandLine, "\\MSINET.OCX")) return 5;
   if (Names(commandLine, "\\SYSINFO.OCX")) return 4;
   return 0;
