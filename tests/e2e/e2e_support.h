@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
 
-#include <map>
 #include <string>
 
 #include "driver.h"
@@ -80,23 +79,12 @@ class StandInRegsvr32 {
   StandInRegsvr32(const StandInRegsvr32&) = delete;
   StandInRegsvr32& operator=(const StandInRegsvr32&) = delete;
 
-  // How often it ran, by its whole command line.
-  static std::map<std::string, DWORD> Calls() {
-    std::map<std::string, DWORD> calls;
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kCallsKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-      return calls;
-    char name[1024];
-    DWORD count = 0;
-    for (DWORD i = 0;; ++i) {
-      DWORD nameLength = sizeof name, size = sizeof count;
-      if (::RegEnumValueA(key, i, name, &nameLength, nullptr, nullptr,
-                          reinterpret_cast<BYTE*>(&count), &size) != ERROR_SUCCESS)
-        break;
-      calls[std::string(name, nameLength)] = count;
-    }
-    ::RegCloseKey(key);
-    return calls;
+  // How often it ran with that whole command line.
+  static DWORD Calls(const std::string& commandLine) {
+    DWORD count = 0, size = sizeof count;
+    ::RegGetValueA(HKEY_CURRENT_USER, kCallsKey, commandLine.c_str(), RRF_RT_REG_DWORD, nullptr,
+                   &count, &size);
+    return count;
   }
 
  private:

@@ -16,16 +16,11 @@ static int Names(const char* commandLine, const char* name) {
 }
 
 static void Count(const char* commandLine) {
-  HKEY key;
+  const char* key = "Software\\Tarnvel\\StandIn\\Calls";
   DWORD count = 0, size = sizeof count;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Tarnvel\\StandIn\\Calls", 0, NULL, 0,
-                      KEY_QUERY_VALUE | KEY_SET_VALUE, NULL, &key, NULL) != ERROR_SUCCESS)
-    return;
-  if (RegQueryValueExA(key, commandLine, NULL, NULL, (BYTE*)&count, &size) != ERROR_SUCCESS)
-    count = 0;
+  RegGetValueA(HKEY_CURRENT_USER, key, commandLine, RRF_RT_REG_DWORD, NULL, &count, &size);
   ++count;
-  RegSetValueExA(key, commandLine, 0, REG_DWORD, (const BYTE*)&count, sizeof count);
-  RegCloseKey(key);
+  RegSetKeyValueA(HKEY_CURRENT_USER, key, commandLine, REG_DWORD, &count, sizeof count);
 }
 
 int main(void) {
