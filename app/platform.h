@@ -28,6 +28,11 @@ constexpr int kExitSuccess = 0;          // run finished, nothing failed
 constexpr int kExitFailures = 1;         // a component could not be written or registered
 constexpr int kExitCancelled = 2;        // the user confirmed Cancel
 constexpr int kExitUnexpectedError = 3;  // an unexpected error ended the program
+// Nothing failed, and a component in use waits for the next restart
+// (ERROR_SUCCESS_REBOOT_REQUIRED).
+constexpr int kExitRestartRequired = 3010;
+// Another copy of the setup runs (ERROR_INSTALL_ALREADY_RUNNING).
+constexpr int kExitAnotherSetupRunning = 1618;
 
 struct PayloadView {
   const std::uint8_t* data = nullptr;
@@ -40,7 +45,17 @@ constexpr std::uint32_t kAttributeSystem = 0x4;
 constexpr std::uint32_t kAttributeDirectory = 0x10;
 
 // Where putting a component on disk stopped, for the log.
-enum class OutputStep { kLoad, kAttributes, kOpen, kSecurity, kWrite, kRename, kClose };
+enum class OutputStep {
+  kLoad,
+  kAttributes,
+  kOpen,
+  kSecurity,
+  kWrite,
+  kRename,
+  kClose,
+  kQueueRename,        // asking Windows for the rename at the next restart
+  kQueueRegistration,  // asking Windows to register it after the next restart
+};
 struct OutputFailure {
   OutputStep step = OutputStep::kLoad;
   std::uint32_t error = 0;  // the Windows error code
@@ -109,10 +124,28 @@ class Platform {
   virtual bool WriteOutput(const std::uint8_t* data, std::size_t size) = 0;
   virtual bool CloseOutput() = 0;
 
+  // For a destination another program holds: puts `size` bytes into a new
+  // temporary file beside `path`, with the destination's security, flushed,
+  // and asks Windows to rename it over the destination at the next restart.
+  // The restart's own code does not follow a 32-bit program's redirection:
+  // `knownPath` is the destination by the path Windows knows it by, and the
+  // temporary file is named to Windows in that folder too; `queued` gets that
+  // name. On failure nothing is left behind (LastOutputFailure tells why).
+  virtual bool ReplaceAtRestart(const std::string& path, const std::string& knownPath,
+                                const std::uint8_t* data, std::size_t size,
+                                std::string& queued) = 0;
+  // Has Windows run `commandLine` once after the next restart; a second call
+  // with the same `name` replaces the first. Fails without an administrator.
+  virtual bool RunAtRestart(const std::string& name, const std::string& commandLine) = 0;
+
+  // Takes the machine-wide lock one setup holds for its whole run, so that a
+  // second copy cannot race it; false when another copy holds it.
+  virtual bool TakeSetupLock() = 0;
+
   // Removes the temporary output files that killed runs left in `directory`.
   // Only names of the program's own pattern are touched; one still held open
-  // by a live run stays. Shows nothing and never fails the run; gives the
-  // paths it deleted.
+  // by a live run, or queued for a rename at the next restart, stays. Shows
+  // nothing and never fails the run; gives the paths it deleted.
   virtual std::vector<std::string> SweepTemporaryFiles(const std::string& directory) = 0;
 
   // The executable's own resource of that type name (compared without regard
@@ -137,7 +170,8 @@ class Platform {
   virtual std::uint32_t Milliseconds() = 0;
 
   // The step and Windows error code of the last failed LoadPayload,
-  // ResetAttributes, OpenOutput, WriteOutput or CloseOutput.
+  // ResetAttributes, OpenOutput, WriteOutput, CloseOutput, ReplaceAtRestart
+  // or RunAtRestart.
   virtual OutputFailure LastOutputFailure() = 0;
   // The system's text for a Windows error code, on one line.
   virtual std::string ErrorText(std::uint32_t error) = 0;

@@ -23,6 +23,16 @@ void SetupApp::Start() { welcome_.Load(); }
 void SetupApp::Welcome_Load() {
   const std::string tail = platform_.CommandTail();
   platform_.Log(log_line::Started(platform_.ProgramVersion(), tail, tail == kSilentTail));
+  // Before anything is shown or touched: a second copy would see the first
+  // one's files as in use.
+  if (!platform_.TakeSetupLock()) {
+    platform_.Log(log_line::AnotherSetupRunning());
+    if (tail != kSilentTail) {
+      platform_.ShowMessageBox("Setup is already running.", "Tarnvel Vivi-Installation Setup",
+                               kMbOk | kMbIconExclamation);
+    }
+    platform_.EndProgram(kExitAnotherSetupRunning);
+  }
   if (tail != kSilentTail) {
     welcome_.Show();
     return;

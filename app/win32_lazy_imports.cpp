@@ -68,6 +68,11 @@ lazy_stub_\name:
   LAZY advapi32, AdjustTokenPrivileges, @24
   LAZY advapi32, LookupPrivilegeValueA, @12
   LAZY advapi32, OpenProcessToken, @12
+  LAZY advapi32, RegCloseKey, @4
+  LAZY advapi32, RegCreateKeyExA, @36
+  LAZY advapi32, RegOpenKeyExA, @20
+  LAZY advapi32, RegQueryValueExA, @24
+  LAZY advapi32, RegSetValueExA, @24
 
   LAZY gdi32, BitBlt, @36
   LAZY gdi32, CreateCompatibleBitmap, @12

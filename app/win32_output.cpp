@@ -42,10 +42,22 @@ std::optional<std::pair<std::string, UniqueHandle>> CreateTemporaryBeside(
   return std::nullopt;
 }
 
-// Exactly the names CreateTemporaryBeside makes. Letters compare without
-// regard to case, as the file system compares names.
-bool IsTemporaryName(std::string name) {
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+bool WriteAndFlush(HANDLE file, const std::uint8_t* data, std::size_t size) {
+  DWORD written = 0;
+  return size <= MAXDWORD && ::WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) &&
+         written == size && ::FlushFileBuffers(file);
+}
+
+// File names compare without regard to case, as the file system compares them.
+std::string Lower(std::string name) {
   for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return name;
+}
+
+// Exactly the names CreateTemporaryBeside makes, in lower case.
+bool IsTemporaryName(const std::string& name) {
   std::size_t at = 0;
   const auto literal = [&](const char* text) {
     const std::size_t length = std::strlen(text);
@@ -62,6 +74,40 @@ bool IsTemporaryName(std::string name) {
   };
   return literal(kTemporaryPrefix) && digits("0123456789abcdef", 8) && literal("_") &&
          digits("0123456789", 10) && literal(".tmp") && at == name.size();
+}
+
+// The bare names, in lower case, of the files Windows is to rename at the
+// next restart: a queued temporary file is the restart's to consume. None
+// when that cannot be read; then nothing counts as safe to delete.
+std::optional<std::vector<std::string>> NamesPendingRename() {
+  constexpr char kValue[] = "PendingFileRenameOperations";
+  std::vector<std::string> names;
+  UniqueKey key;
+  LONG error =
+      ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
+                      KEY_QUERY_VALUE, key.Receive());
+  std::vector<char> value;
+  DWORD size = 0;
+  if (error == ERROR_SUCCESS)
+    error = ::RegQueryValueExA(key.Get(), kValue, nullptr, nullptr, nullptr, &size);
+  // Asked again while it grows.
+  while (error == ERROR_SUCCESS || error == ERROR_MORE_DATA) {
+    value.resize(size + 2);
+    size = static_cast<DWORD>(value.size());
+    error = ::RegQueryValueExA(key.Get(), kValue, nullptr, nullptr,
+                               reinterpret_cast<BYTE*>(value.data()), &size);
+    if (error == ERROR_SUCCESS) break;
+  }
+  if (error == ERROR_FILE_NOT_FOUND) return names;
+  if (error != ERROR_SUCCESS) return std::nullopt;
+  // "\??\C:\...\~tvl1a_2.tmp", "!\??\C:\...\MSCAL.OCX", ...
+  value.resize(size);
+  value.push_back('\0');
+  for (std::size_t at = 0; at < size; at += std::strlen(value.data() + at) + 1) {
+    const std::string path(value.data() + at);
+    names.push_back(Lower(path.substr(path.find_last_of('\\') + 1)));
+  }
+  return names;
 }
 
 enum class RenameOutcome { kRenamed, kFailed, kUnsupported };
@@ -124,6 +170,22 @@ bool Win32Platform::TemporaryFile::Discard() {
   return clean;
 }
 
+std::optional<std::pair<std::string, UniqueHandle>> Win32Platform::SecuredTemporaryBeside(
+    const std::string& destination, std::vector<unsigned char>& security) {
+  auto temporary = CreateTemporaryBeside(destination);
+  if (!temporary) {
+    Failed(OutputStep::kOpen);
+    return std::nullopt;
+  }
+  if (!ApplySecurity(temporary->second.Get(), security)) {
+    Failed(OutputStep::kSecurity);
+    temporary->second.Reset();
+    ::DeleteFileA(temporary->first.c_str());
+    return std::nullopt;
+  }
+  return temporary;
+}
+
 bool Win32Platform::OpenOutput(const std::string& path) {
   if (output_) {
     ::SetLastError(ERROR_BUSY);
@@ -135,19 +197,14 @@ bool Win32Platform::OpenOutput(const std::string& path) {
     // without write or delete sharing, it is a running image, or access is
     // denied: the rename over it needs the same.
     UniqueHandle destination(::CreateFileA(path.c_str(), GENERIC_WRITE | DELETE | READ_CONTROL,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                           kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                           nullptr));
     if (!destination) return Failed(OutputStep::kOpen);
     if (!ReadSecurity(destination.Get(), security)) return Failed(OutputStep::kSecurity);
   }
-  auto temporary = CreateTemporaryBeside(path);
-  if (!temporary) return Failed(OutputStep::kOpen);
+  auto temporary = SecuredTemporaryBeside(path, security);
+  if (!temporary) return false;
   output_.emplace(path, std::move(temporary->first), std::move(temporary->second));
-  if (!ApplySecurity(output_->temporary.File().Get(), security)) {
-    Failed(OutputStep::kSecurity);
-    output_.reset();
-    return false;
-  }
   return true;
 }
 
@@ -157,11 +214,7 @@ bool Win32Platform::WriteOutput(const std::uint8_t* data, std::size_t size) {
     return Failed(OutputStep::kWrite);
   }
   TemporaryFile& temporary = output_->temporary;
-  DWORD written = 0;
-  const bool stored =
-      size <= MAXDWORD &&
-      ::WriteFile(temporary.File().Get(), data, static_cast<DWORD>(size), &written, nullptr) &&
-      written == size && ::FlushFileBuffers(temporary.File().Get());
+  const bool stored = WriteAndFlush(temporary.File().Get(), data, size);
   // One rename, not ReplaceFile: Wine's ReplaceFile moves the old file aside
   // before it moves the new one in, and a kill between leaves no destination.
   if (!stored || !temporary.MoveOver(output_->destination)) {
@@ -169,6 +222,36 @@ bool Win32Platform::WriteOutput(const std::uint8_t* data, std::size_t size) {
     temporary.Discard();
     return false;
   }
+  return true;
+}
+
+bool Win32Platform::ReplaceAtRestart(const std::string& path, const std::string& knownPath,
+                                     const std::uint8_t* data, std::size_t size,
+                                     std::string& queued) {
+  std::vector<unsigned char> security;
+  {
+    // Share modes do not cover READ_CONTROL: the program holding the file
+    // does not keep its security from being read.
+    UniqueHandle destination(::CreateFileA(path.c_str(), READ_CONTROL, kShareAll, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!destination) return Failed(OutputStep::kOpen);
+    if (!ReadSecurity(destination.Get(), security)) return Failed(OutputStep::kSecurity);
+  }
+  auto made = SecuredTemporaryBeside(path, security);
+  if (!made) return false;
+  TemporaryFile temporary(std::move(made->first), std::move(made->second));
+  // Closed before it is queued, so that nothing stands in the rename's way. A
+  // kill in between leaves a file no rename names: the next run sweeps it.
+  if (!WriteAndFlush(temporary.File().Get(), data, size) || !temporary.File().Reset())
+    return Failed(OutputStep::kWrite);
+  queued = DirectoryPartOf(knownPath) +
+           temporary.Path().substr(DirectoryPartOf(temporary.Path()).size());
+  // On failure (it needs an administrator) the temporary file goes with
+  // `temporary`.
+  if (!::MoveFileExA(queued.c_str(), knownPath.c_str(),
+                     MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING))
+    return Failed(OutputStep::kQueueRename);
+  temporary.Keep();
   return true;
 }
 
@@ -186,14 +269,23 @@ std::vector<std::string> Win32Platform::SweepTemporaryFiles(const std::string& d
   // The pattern also matches short names, and longer names than ours.
   const std::string pattern = directory + "\\" + kTemporaryPrefix + "*.tmp";
   std::vector<std::string> deleted;
+  std::optional<std::vector<std::string>> pending;
+  bool pendingAsked = false;
   WIN32_FIND_DATAA found;
   const UniqueFind search(::FindFirstFileA(pattern.c_str(), &found));
   if (!search) return deleted;
   do {
     // A failure leaves the file for a later run.
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
-        !IsTemporaryName(found.cFileName))
+    const std::string name = Lower(found.cFileName);
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsTemporaryName(name))
       continue;
+    // Asked once, and only when there is a candidate: a run with nothing to
+    // sweep does not load the registry's library.
+    if (!pendingAsked) {
+      pending = NamesPendingRename();
+      pendingAsked = true;
+    }
+    if (!pending || std::find(pending->begin(), pending->end(), name) != pending->end()) continue;
     std::string path = directory + "\\" + found.cFileName;
     if (::DeleteFileA(path.c_str())) deleted.push_back(std::move(path));
   } while (::FindNextFileA(search.Get(), &found));

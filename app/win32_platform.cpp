@@ -169,6 +169,35 @@ void Win32Platform::WaitForProcessOrEvent(const std::vector<std::uint32_t>& proc
   if (woken == WAIT_FAILED) ReportUnexpectedError("waiting for the registrations failed");
 }
 
+bool Win32Platform::RunAtRestart(const std::string& name, const std::string& commandLine) {
+  // The 64-bit view: a 32-bit program's HKLM\Software is redirected to
+  // Wow6432Node, and the restart runs this key as 64-bit Windows sees it.
+  // 32-bit Windows ignores the flag.
+  UniqueKey key;
+  LONG error = ::RegCreateKeyExA(
+      HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0, nullptr, 0,
+      KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, key.Receive(), nullptr);
+  if (error == ERROR_SUCCESS) {
+    error = ::RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ,
+                             reinterpret_cast<const BYTE*>(commandLine.c_str()),
+                             static_cast<DWORD>(commandLine.size() + 1));
+  }
+  if (error == ERROR_SUCCESS) return true;
+  ::SetLastError(static_cast<DWORD>(error));
+  return Failed(OutputStep::kQueueRegistration);
+}
+
+bool Win32Platform::TakeSetupLock() {
+  // In the global namespace: a copy a deployment service starts and one a
+  // user starts, in another session, see each other.
+  setupLock_ = UniqueHandle(::CreateMutexA(nullptr, FALSE, "Global\\TarnvelPreInstallationSetup"));
+  const DWORD error = ::GetLastError();
+  // Denied: another account's copy made it. Any other failure cannot tell,
+  // and does not stop the run.
+  if (!setupLock_) return error != ERROR_ACCESS_DENIED;
+  return error != ERROR_ALREADY_EXISTS;
+}
+
 std::uint32_t Win32Platform::Milliseconds() { return ::GetTickCount(); }
 
 std::string Win32Platform::ErrorText(std::uint32_t error) {

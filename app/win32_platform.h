@@ -68,9 +68,18 @@ class Win32Platform : public Platform {
   bool OpenOutput(const std::string& path) override;
   bool WriteOutput(const std::uint8_t* data, std::size_t size) override;
   bool CloseOutput() override;
+  // The temporary file is made, secured and flushed as for OpenOutput, then
+  // closed and named in PendingFileRenameOperations (MoveFileEx).
+  bool ReplaceAtRestart(const std::string& path, const std::string& knownPath,
+                        const std::uint8_t* data, std::size_t size, std::string& queued) override;
+  // A value in HKLM's RunOnce key as 64-bit Windows reads it at restart.
+  bool RunAtRestart(const std::string& name, const std::string& commandLine) override;
+  // A named mutex in the global namespace, held until the process ends.
+  bool TakeSetupLock() override;
   // The output and the sweep live in win32_output.cpp. Deletes only names
   // CreateTemporaryBeside makes. A live run's temporary
-  // file is open without delete sharing until it is renamed, so it stays.
+  // file is open without delete sharing until it is renamed, so it stays; one
+  // queued for the restart is named in PendingFileRenameOperations.
   std::vector<std::string> SweepTemporaryFiles(const std::string& directory) override;
   // Points into the executable's mapped image: no copy is made. The checksum
   // table is the RT_RCDATA resource kPayloadChecksumsName.
@@ -115,6 +124,9 @@ class Win32Platform : public Platform {
     bool MoveOver(const std::string& destination);
     // Closes and deletes it; true when nothing is left behind.
     bool Discard();
+    const std::string& Path() const { return path_; }
+    // From now on the file is someone else's to remove (a rename at restart).
+    void Keep() { path_.clear(); }
 
    private:
     std::string path_;  // empty once it is no longer ours
@@ -132,6 +144,10 @@ class Win32Platform : public Platform {
   void Dispatch(MSG& message);
   // Notes the step and the calling thread's last error; gives false.
   bool Failed(OutputStep step);
+  // A new temporary file beside `destination` with `security`; none, the
+  // failure noted, when it cannot be made.
+  std::optional<std::pair<std::string, UniqueHandle>> SecuredTemporaryBeside(
+      const std::string& destination, std::vector<unsigned char>& security);
   HANDLE ProcessHandle(std::uint32_t processId) const;
 
   MessageFilter filter_;
@@ -146,6 +162,7 @@ class Win32Platform : public Platform {
   OutputFailure failure_;
   std::vector<std::pair<std::uint32_t, UniqueHandle>> processes_;  // by process id
   RunLogFile log_;
+  UniqueHandle setupLock_;
 };
 
 }  // namespace tarnvel

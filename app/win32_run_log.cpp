@@ -12,6 +12,8 @@ namespace tarnvel {
 namespace {
 
 constexpr char kLogPrefix[] = "Tarnvel setup ";
+// Beside the logs; no log's pattern matches it.
+constexpr char kLastNumberName[] = "Tarnvel setup.last";
 
 // The number after '#' in a log name of the day, 0 when there is none.
 unsigned NumberIn(const char* name, std::size_t prefixLength) {
@@ -23,6 +25,42 @@ unsigned NumberIn(const char* name, std::size_t prefixLength) {
   return number;
 }
 
+// The day's last number lives on in a file of its own, so that a number is
+// never taken twice in a day, not even after the newest log was deleted (a
+// collector that fetched and removed it would take a new one for the old).
+// Held without sharing from the search until the new log exists: runs take
+// their numbers one after the other.
+class LastNumber {
+ public:
+  LastNumber(const std::string& path, const std::string& day) : day_(day) {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+      file_ = UniqueHandle(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (file_ || ::GetLastError() != ERROR_SHARING_VIOLATION) break;
+      ::Sleep(20);  // another run is taking its number
+    }
+  }
+  // The number it holds for `day_`, 0 for another day or none.
+  unsigned Read() {
+    char text[32];
+    DWORD read = 0;
+    if (!file_ || !::ReadFile(file_.Get(), text, sizeof text - 1, &read, nullptr)) return 0;
+    const std::string held(text, read);
+    return held.compare(0, day_.size(), day_) == 0 ? NumberIn(held.c_str(), day_.size()) : 0;
+  }
+  void Write(unsigned number) {
+    const std::string text = day_ + NumberText(number, 10, 3);
+    DWORD written = 0;
+    if (file_ && ::SetFilePointer(file_.Get(), 0, nullptr, FILE_BEGIN) == 0 &&
+        ::WriteFile(file_.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
+      ::SetEndOfFile(file_.Get());
+  }
+
+ private:
+  std::string day_;  // "2026-12-07 #"
+  UniqueHandle file_;
+};
+
 }  // namespace
 
 bool RunLogFile::Open() {
@@ -32,15 +70,16 @@ bool RunLogFile::Open() {
   if (length == 0 || length >= sizeof folder) return false;
   SYSTEMTIME now;
   ::GetLocalTime(&now);
-  std::string day(folder, length);
-  day += kLogPrefix;
-  AppendNumber(day, now.wYear, 10, 4);
-  day += '-';
-  AppendNumber(day, now.wMonth, 10, 2);
-  day += '-';
-  AppendNumber(day, now.wDay, 10, 2);
-  day += " #";
-  unsigned highest = 0;
+  std::string date;
+  AppendNumber(date, now.wYear, 10, 4);
+  date += '-';
+  AppendNumber(date, now.wMonth, 10, 2);
+  date += '-';
+  AppendNumber(date, now.wDay, 10, 2);
+  date += " #";
+  const std::string day = std::string(folder, length) + kLogPrefix + date;
+  LastNumber last(std::string(folder, length) + kLastNumberName, date);
+  unsigned highest = last.Read();
   WIN32_FIND_DATAA found;
   const UniqueFind search(::FindFirstFileA((day + "*.log").c_str(), &found));
   if (search) {
@@ -50,12 +89,15 @@ bool RunLogFile::Open() {
       if (number > highest) highest = number;
     } while (::FindNextFileA(search.Get(), &found));
   }
-  // Another run may take a number between the search and the creation.
+  // A run that could not hold the last number may take one in between.
   for (unsigned number = highest + 1; number <= highest + 20; ++number) {
     file_ = UniqueHandle(::CreateFileA((day + NumberText(number, 10, 3) + ".log").c_str(),
                                        GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file_) return true;
+    if (file_) {
+      last.Write(number);
+      return true;
+    }
     if (::GetLastError() != ERROR_FILE_EXISTS) return false;
   }
   return false;

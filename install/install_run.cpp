@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/command_tail.h"
 #include "install/image_version.h"
 #include "install/replace_rule.h"
 #include "install/run_log.h"
@@ -37,9 +38,28 @@ TargetFound FrmInstllation::LookAtTarget(const std::string& name, const std::str
   return found;
 }
 
+void FrmInstllation::PlaceTarget(const std::string& name, const std::string& target,
+                                 bool pumpBeforeRegistering) {
+  switch (SaveResToDisk(1, name, target)) {
+    case SaveOutcome::kWritten:
+      if (pumpBeforeRegistering) platform_.PumpEvents();
+      registrations_.Start(platform_, SysDirPath, name, target);
+      break;
+    case SaveOutcome::kInUse:
+      // Replaced and registered by the restart's 64-bit code, which names
+      // the folder by its true path.
+      if (QueueResForRestart(platform_, ErrCount, name, target, SysDirTruePath) &&
+          RestartCount < INT16_MAX)
+        ++RestartCount;
+      break;
+    case SaveOutcome::kFailed:
+      break;
+  }
+}
+
 void FrmInstllation::WriteTarget(const std::string& name, const std::string& target) {
   if (OptOverWrite.Value()) {
-    if (SaveResToDisk(1, name, target)) registrations_.Start(platform_, SysDirPath, name, target);
+    PlaceTarget(name, target, false);
     return;
   }
   const int answer = platform_.ShowMessageBox(
@@ -47,10 +67,7 @@ void FrmInstllation::WriteTarget(const std::string& name, const std::string& tar
       "Confirm File Replace", kMbYesNoCancel | kMbIconExclamation);
   platform_.Log(log_line::Asked(name, answer));
   if (answer == kIdYes) {
-    if (SaveResToDisk(1, name, target)) {
-      platform_.PumpEvents();
-      registrations_.Start(platform_, SysDirPath, name, target);
-    }
+    PlaceTarget(name, target, true);
   } else if (answer == kIdCancel) {
     cmdCanel_Click();  // returns on No: this component stays untouched
   }
@@ -110,12 +127,21 @@ void FrmInstllation::InstallNow() {
   // though only copies count on the failure line.
   const int registrationsFailed = registrations_.WaitForAll(platform_, kRegistrationDeadlineMs);
   const bool failed = ErrCount > 0 || registrationsFailed > 0;
-  if (platform_.CommandTail().empty() && !failed) {
+  const std::string tail = platform_.CommandTail();
+  // The setup never restarts Windows itself: it says what waits for one.
+  if (RestartCount > 0 && tail != kSilentTail) {
+    platform_.ShowMessageBox(std::to_string(RestartCount) +
+                                 (RestartCount == 1 ? " file" : " files") +
+                                 " in use will be replaced when Windows restarts.",
+                             "Installation Finish", kMbOk | kMbIconInformation);
+  } else if (tail.empty() && !failed) {
     platform_.ShowMessageBox("Installed sucessfully.", "Installation Finish",
                              kMbOk | kMbIconInformation);
   }
-  const int exitCode = failed ? kExitFailures : kExitSuccess;
-  platform_.Log(log_line::End(ErrCount, registrationsFailed, exitCode));
+  const int exitCode = failed             ? kExitFailures
+                       : RestartCount > 0 ? kExitRestartRequired
+                                          : kExitSuccess;
+  platform_.Log(log_line::End(ErrCount, registrationsFailed, RestartCount, exitCode));
   platform_.EndProgram(exitCode);
   std::abort();  // EndProgram does not return
 }

@@ -6,8 +6,8 @@
 
 namespace tarnvel {
 
-bool FrmInstllation::SaveResToDisk(std::int16_t ResNum, const std::string& ResType,
-                                   const std::string& DestFileName) {
+SaveOutcome FrmInstllation::SaveResToDisk(std::int16_t ResNum, const std::string& ResType,
+                                          const std::string& DestFileName) {
   return tarnvel::SaveResToDisk(platform_, ErrCount, ResNum, ResType, DestFileName);
 }
 

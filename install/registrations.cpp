@@ -4,6 +4,10 @@
 
 namespace tarnvel {
 
+std::string RegistrationCommandLine(const std::string& systemDirectory, const std::string& target) {
+  return "\"" + systemDirectory + "\\regsvr32.exe\" /s \"" + target + "\"";
+}
+
 void Registrations::Start(Platform& platform, const std::string& systemDirectory,
                           const std::string& name, const std::string& target) {
   // The tool is started by its full path: a regsvr32.exe planted beside the

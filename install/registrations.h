@@ -14,6 +14,11 @@ namespace tarnvel {
 // its pass over the manifest.
 constexpr std::uint32_t kRegistrationDeadlineMs = 60 * 1000;
 
+// The command that registers `target` after the next restart, when no
+// current folder or search path can be trusted: the system's regsvr32.exe in
+// `systemDirectory` by its full path, quoted, and the target quoted.
+std::string RegistrationCommandLine(const std::string& systemDirectory, const std::string& target);
+
 class Registrations {
  public:
   // Starts "regsvr32.exe /s" for `target`, hidden and not waited for, by the

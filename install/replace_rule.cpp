@@ -14,4 +14,20 @@ TargetOutcome DecideTarget(const TargetFound& found) {
   return TargetOutcome::kWrite;
 }
 
+// Only an open that another program's hold refused waits for the restart:
+// a sharing or lock violation, or a mapped image. Access denied is not "in
+// use" (a restart would not change it), nor is anything later than the open.
+RefusedWrite ClassifyRefusal(const OutputFailure& failure) {
+  constexpr std::uint32_t kSharingViolation = 32, kLockViolation = 33, kUserMappedFile = 1224;
+  if (failure.step != OutputStep::kOpen) return RefusedWrite::kFailure;
+  switch (failure.error) {
+    case kSharingViolation:
+    case kLockViolation:
+    case kUserMappedFile:
+      return RefusedWrite::kInUse;
+    default:
+      return RefusedWrite::kFailure;
+  }
+}
+
 }  // namespace tarnvel

@@ -1,9 +1,11 @@
 // What the run does with a component whose target is present: the one place
-// that decides it from what was found there.
+// that decides it from what was found there, and from a write refused.
 #pragma once
 
 #include <cstdint>
 #include <optional>
+
+#include "app/platform.h"
 
 namespace tarnvel {
 
@@ -21,5 +23,12 @@ enum class TargetOutcome {
 };
 
 TargetOutcome DecideTarget(const TargetFound& found);
+
+enum class RefusedWrite {
+  kInUse,    // another program holds the target: replaced at the next restart
+  kFailure,  // counted as a failed copy
+};
+
+RefusedWrite ClassifyRefusal(const OutputFailure& failure);
 
 }  // namespace tarnvel

@@ -40,6 +40,10 @@ const char* StepName(OutputStep step) {
       return "rename";
     case OutputStep::kClose:
       return "close";
+    case OutputStep::kQueueRename:
+      return "queueing the rename for the restart";
+    case OutputStep::kQueueRegistration:
+      return "queueing the registration for the restart";
   }
   return "?";
 }
@@ -103,6 +107,19 @@ std::string Asked(const std::string& name, int answer) {
 
 std::string Written(const std::string& name) { return name + ": written"; }
 
+std::string InUse(const std::string& name, std::uint32_t error, const std::string& errorText) {
+  return name + ": in use (error " + NumberText(error) + ", " + errorText +
+         "), to be replaced at the next restart";
+}
+
+std::string RenameQueued(const std::string& name, const std::string& from, const std::string& to) {
+  return name + ": rename queued for the restart, " + from + " over " + to;
+}
+
+std::string RegistrationQueued(const std::string& name, const std::string& commandLine) {
+  return name + ": registration queued for the restart, " + commandLine;
+}
+
 std::string CopyFailed(const std::string& name, const OutputFailure& failure,
                        const std::string& errorText) {
   return name + ": failed at " + StepName(failure.step) + ", error " + NumberText(failure.error) +
@@ -135,10 +152,18 @@ std::string Cancel(bool confirmed) {
                    : std::string("Cancel asked, answered No: going on");
 }
 
-std::string End(int copiesFailed, int registrationsFailed, int exitCode) {
-  return "End: " + Counted(copiesFailed, "copy", "copies") + " failed, " +
-         Counted(registrationsFailed, "registration", "registrations") + " failed, exit code " +
-         NumberText(static_cast<std::uint32_t>(exitCode));
+std::string End(int copiesFailed, int registrationsFailed, int waitingForRestart, int exitCode) {
+  std::string line = "End: " + Counted(copiesFailed, "copy", "copies") + " failed, " +
+                     Counted(registrationsFailed, "registration", "registrations") + " failed, ";
+  if (waitingForRestart > 0)
+    line +=
+        NumberText(static_cast<std::uint32_t>(waitingForRestart)) + " waiting for the restart, ";
+  return line + "exit code " + NumberText(static_cast<std::uint32_t>(exitCode));
+}
+
+std::string AnotherSetupRunning() {
+  return "Another copy of the setup is running: nothing done, exit code " +
+         NumberText(kExitAnotherSetupRunning);
 }
 
 std::string UnexpectedError(const char* what) {

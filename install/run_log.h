@@ -24,6 +24,9 @@ std::string Older(const std::string& name, std::uint64_t installed, std::uint64_
 std::string NoFileProtection();
 std::string Asked(const std::string& name, int answer);
 std::string Written(const std::string& name);
+std::string InUse(const std::string& name, std::uint32_t error, const std::string& errorText);
+std::string RenameQueued(const std::string& name, const std::string& from, const std::string& to);
+std::string RegistrationQueued(const std::string& name, const std::string& commandLine);
 std::string CopyFailed(const std::string& name, const OutputFailure& failure,
                        const std::string& errorText);
 std::string RegistrationStarted(const std::string& name, std::uint32_t processId);
@@ -31,7 +34,9 @@ std::string Waiting(std::size_t registrations, std::uint32_t deadlineMs);
 std::string RegistrationEnded(const std::string& name, std::uint32_t exitCode);
 std::string StillRunning(const std::string& name);
 std::string Cancel(bool confirmed);
-std::string End(int copiesFailed, int registrationsFailed, int exitCode);
+// The count waiting for the restart is given when there is one.
+std::string End(int copiesFailed, int registrationsFailed, int waitingForRestart, int exitCode);
+std::string AnotherSetupRunning();
 std::string UnexpectedError(const char* what);
 
 // regsvr32's own codes: 0 registered; 4 the file has no DllRegisterServer,

@@ -1,5 +1,7 @@
 #include "install/save_res_to_disk.h"
 
+#include "install/registrations.h"
+#include "install/replace_rule.h"
 #include "install/run_log.h"
 
 namespace tarnvel {
@@ -27,17 +29,20 @@ class OutputGuard {
   bool open_ = false;
 };
 
+// Counts and logs the platform's last failure.
+SaveOutcome Fail(Platform& platform, std::int16_t& errCount, const std::string& name) {
+  if (errCount < INT16_MAX) ++errCount;
+  const OutputFailure failure = platform.LastOutputFailure();
+  platform.Log(log_line::CopyFailed(name, failure, platform.ErrorText(failure.error)));
+  return SaveOutcome::kFailed;
+}
+
 }  // namespace
 
-bool SaveResToDisk(Platform& platform, std::int16_t& errCount, std::int16_t resNum,
-                   const std::string& resType, const std::string& destFileName) {
+SaveOutcome SaveResToDisk(Platform& platform, std::int16_t& errCount, std::int16_t resNum,
+                          const std::string& resType, const std::string& destFileName) {
   OutputGuard output(platform);
-  const auto fail = [&] {
-    if (errCount < INT16_MAX) ++errCount;
-    const OutputFailure failure = platform.LastOutputFailure();
-    platform.Log(log_line::CopyFailed(resType, failure, platform.ErrorText(failure.error)));
-    return false;
-  };
+  const auto fail = [&] { return Fail(platform, errCount, resType); };
 
   PayloadView payload;
   if (!platform.LoadPayload(resType, resNum, payload)) return fail();
@@ -46,13 +51,39 @@ bool SaveResToDisk(Platform& platform, std::int16_t& errCount, std::int16_t resN
   if (!platform.ResetAttributes(destFileName)) return fail();
   // A nested call arriving through a pump fails here and leaves the outer
   // call's output alone.
-  if (!platform.OpenOutput(destFileName)) return fail();
+  if (!platform.OpenOutput(destFileName)) {
+    const OutputFailure refused = platform.LastOutputFailure();
+    if (ClassifyRefusal(refused) == RefusedWrite::kFailure) return fail();
+    platform.Log(log_line::InUse(resType, refused.error, platform.ErrorText(refused.error)));
+    return SaveOutcome::kInUse;
+  }
   output.Opened();
   platform.PumpEvents();
   if (!platform.WriteOutput(payload.data, payload.size)) return fail();
   platform.PumpEvents();
   if (!output.Close()) return fail();
   platform.Log(log_line::Written(resType));
+  return SaveOutcome::kWritten;
+}
+
+bool QueueResForRestart(Platform& platform, std::int16_t& errCount, const std::string& name,
+                        const std::string& destFileName, const std::string& trueDirectory) {
+  const std::string knownPath = trueDirectory + "\\" + name;
+  PayloadView payload;
+  std::string queued;
+  if (!platform.LoadPayload(name, 1, payload) ||
+      !platform.ReplaceAtRestart(destFileName, knownPath, payload.data, payload.size, queued)) {
+    Fail(platform, errCount, name);
+    return false;
+  }
+  platform.Log(log_line::RenameQueued(name, queued, knownPath));
+  // One value per component: a second run replaces it instead of adding one.
+  const std::string command = RegistrationCommandLine(trueDirectory, knownPath);
+  if (!platform.RunAtRestart("Tarnvel " + name, command)) {
+    Fail(platform, errCount, name);
+    return false;
+  }
+  platform.Log(log_line::RegistrationQueued(name, command));
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include "app/platform.h"
 #include "install/registrations.h"
 #include "install/replace_rule.h"
+#include "install/save_res_to_disk.h"
 #include "ui/toolkit.h"
 
 namespace tarnvel {
@@ -45,14 +46,15 @@ class FrmInstllation : public ui::Form {
   std::string SysDirTruePath;
   std::int16_t FileCount = 0;
   std::int16_t ErrCount = 0;
+  std::int16_t RestartCount = 0;  // components in use, queued for the next restart
 
   // Load handler, also called directly by the silent start-up.
   void Form_Load();
   void SystemDir();
   // Walks the manifest and ends the program; does not return.
   [[noreturn]] void InstallNow();
-  bool SaveResToDisk(std::int16_t ResNum, const std::string& ResType,
-                     const std::string& DestFileName);
+  SaveOutcome SaveResToDisk(std::int16_t ResNum, const std::string& ResType,
+                            const std::string& DestFileName);
   void PGVisible(ui::Shape& Bar, ui::Shape& Frame, ui::Shape& Back, std::int16_t Optn);
   void Progress(ui::Shape& Bar, ui::Shape& Frame, ui::Shape& Back, std::int32_t& CurrVal,
                 std::int32_t& MaxVal);
@@ -73,6 +75,9 @@ class FrmInstllation : public ui::Form {
   // policy, then registering it.
   TargetFound LookAtTarget(const std::string& name, const std::string& target);
   void WriteTarget(const std::string& name, const std::string& target);
+  // Writes and registers it, or queues both for the restart when it is in
+  // use; `pumpBeforeRegistering` after a confirmation box.
+  void PlaceTarget(const std::string& name, const std::string& target, bool pumpBeforeRegistering);
 
   Platform& platform_;
   FrmWelcome& welcome_;

@@ -33,25 +33,31 @@ TEST(SaveResToDisk, StepsRunInOrderAndAFailureStopsThemCountedOnceWithTheOutputC
   struct Case {
     const char* name;
     std::function<void(FakePlatform&)> arrange;
-    bool result;
+    SaveOutcome result;
     const char* steps;
     const char* content;  // of the destination afterwards; null: absent
     bool marksCleared;
   };
   const char* const all = "load Flash.ocx,attributes,open,pump,write,pump,close";
   const Case cases[] = {
-      {"marked destination replaced", [](FakePlatform&) {}, true, all, "MZ new flash", true},
-      {"no payload", [](FakePlatform& p) { p.payloads.clear(); }, false, "load Flash.ocx",
-       "MZ old flash, longer than the payload", false},
-      {"no destination", [](FakePlatform& p) { p.files.clear(); }, false,
+      {"marked destination replaced", [](FakePlatform&) {}, SaveOutcome::kWritten, all,
+       "MZ new flash", true},
+      {"no payload", [](FakePlatform& p) { p.payloads.clear(); }, SaveOutcome::kFailed,
+       "load Flash.ocx", "MZ old flash, longer than the payload", false},
+      {"no destination", [](FakePlatform& p) { p.files.clear(); }, SaveOutcome::kFailed,
        "load Flash.ocx,attributes", nullptr, false},
-      {"destination locked", [](FakePlatform& p) { p.files[kFlash].locked = true; }, false,
-       "load Flash.ocx,attributes,open", "MZ old flash, longer than the payload", true},
-      {"write fails", [](FakePlatform& p) { p.failWrite = {kFlash}; }, false,
+      // In use is left to the caller, uncounted; access denied is a failure.
+      {"destination in use", [](FakePlatform& p) { p.files[kFlash].locked = true; },
+       SaveOutcome::kInUse, "load Flash.ocx,attributes,open",
+       "MZ old flash, longer than the payload", true},
+      {"access denied", [](FakePlatform& p) { p.files[kFlash].denied = true; },
+       SaveOutcome::kFailed, "load Flash.ocx,attributes,open",
+       "MZ old flash, longer than the payload", true},
+      {"write fails", [](FakePlatform& p) { p.failWrite = {kFlash}; }, SaveOutcome::kFailed,
        "load Flash.ocx,attributes,open,pump,write,close", "MZ old flash, longer than the payload",
        true},
-      {"close fails", [](FakePlatform& p) { p.failClose = {kFlash}; }, false, all, "MZ new flash",
-       true},
+      {"close fails", [](FakePlatform& p) { p.failClose = {kFlash}; }, SaveOutcome::kFailed, all,
+       "MZ new flash", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -59,7 +65,7 @@ TEST(SaveResToDisk, StepsRunInOrderAndAFailureStopsThemCountedOnceWithTheOutputC
     c.arrange(p);
     std::int16_t errCount = 0;
     EXPECT_EQ(SaveResToDisk(p, errCount, 1, "Flash.ocx", kFlash), c.result);
-    EXPECT_EQ(errCount, c.result ? 0 : 1);
+    EXPECT_EQ(errCount, c.result == SaveOutcome::kFailed ? 1 : 0);
     EXPECT_EQ(Steps(p.events), c.steps);
     EXPECT_FALSE(p.output) << "output left open";
     ASSERT_EQ(p.files.count(kFlash), c.content ? 1u : 0u);
@@ -73,13 +79,13 @@ TEST(SaveResToDisk, StepsRunInOrderAndAFailureStopsThemCountedOnceWithTheOutputC
 TEST(SaveResToDisk, NestedCallThroughAPumpFailsAtItsOpenAndLeavesTheOuterFileAlone) {
   FakePlatform p = Prepared();
   std::int16_t errCount = 0;
-  std::optional<bool> nested;
+  std::optional<SaveOutcome> nested;
   p.onPump = [&](int index) {
     if (index == 0) nested = SaveResToDisk(p, errCount, 1, "MSCAL.OCX", kMscal);
     EXPECT_EQ(p.output, kFlash);
   };
-  EXPECT_TRUE(SaveResToDisk(p, errCount, 1, "Flash.ocx", kFlash));
-  EXPECT_EQ(nested, false);
+  EXPECT_EQ(SaveResToDisk(p, errCount, 1, "Flash.ocx", kFlash), SaveOutcome::kWritten);
+  EXPECT_EQ(nested, SaveOutcome::kFailed) << "not in use: a restart would not help";
   EXPECT_EQ(errCount, 1);
   EXPECT_EQ(p.files[kMscal].bytes, "MZ old mscal");
   EXPECT_EQ(p.files[kFlash].bytes, "MZ new flash");

@@ -38,6 +38,7 @@ class FakePlatform : public Platform {
     std::string bytes;
     bool readOnly = false, hidden = false, system = false, directory = false;
     bool locked = false;  // held open by another program without sharing
+    bool denied = false;  // access denied
   };
 
   std::string commandLine = "setup.exe";
@@ -51,6 +52,10 @@ class FakePlatform : public Platform {
   std::map<std::string, std::string> payloads;  // by upper-case type name
   std::set<std::string> failWrite, failClose;
   std::vector<std::string> leftovers;  // what a sweep deletes
+  bool otherSetupRunning = false;
+  std::optional<OutputStep> restartRefused;    // that queueing step fails, access denied
+  std::vector<std::string> renamesAtRestart;   // "FROM > TO: BYTES"
+  std::map<std::string, std::string> runOnce;  // command lines by name
   // Exit codes by component name; none: runs past any deadline.
   std::map<std::string, std::optional<std::uint32_t>> exitCodes;
   std::uint32_t clock = 0xFFFF0000u;  // wraps during a run's wait
@@ -111,9 +116,11 @@ class FakePlatform : public Platform {
   bool OpenOutput(const std::string& path) override {
     events.push_back("open " + path);
     const auto it = files.find(path);
-    if (output ||
-        (it != files.end() && (it->second.readOnly || it->second.directory || it->second.locked)))
-      return Failed(OutputStep::kOpen, 32);  // ERROR_SHARING_VIOLATION
+    if (output) return Failed(OutputStep::kOpen, 170);  // ERROR_BUSY
+    const File* f = it == files.end() ? nullptr : &it->second;
+    if (f && f->locked) return Failed(OutputStep::kOpen, 32);  // ERROR_SHARING_VIOLATION
+    if (f && (f->readOnly || f->directory || f->denied))
+      return Failed(OutputStep::kOpen, 5);  // ERROR_ACCESS_DENIED
     output = path;
     return true;
   }
@@ -128,6 +135,27 @@ class FakePlatform : public Platform {
     const bool closed = failClose.count(*output) == 0;
     output.reset();
     return closed || Failed(OutputStep::kClose, 5);
+  }
+  // The temporary file lies beside the target, by the name Windows knows.
+  bool ReplaceAtRestart(const std::string& path, const std::string& knownPath,
+                        const std::uint8_t* data, std::size_t size, std::string& queued) override {
+    events.push_back("restart " + path);
+    if (restartRefused == OutputStep::kQueueRename) return Failed(OutputStep::kQueueRename, 5);
+    queued = knownPath.substr(0, knownPath.rfind('\\') + 1) + "~tvl1_1.tmp";
+    renamesAtRestart.push_back(queued + " > " + knownPath + ": " +
+                               std::string(reinterpret_cast<const char*>(data), size));
+    return true;
+  }
+  bool RunAtRestart(const std::string& name, const std::string& commandLine) override {
+    events.push_back("run at restart");
+    if (restartRefused == OutputStep::kQueueRegistration)
+      return Failed(OutputStep::kQueueRegistration, 5);
+    runOnce[name] = commandLine;
+    return true;
+  }
+  bool TakeSetupLock() override {
+    events.push_back("lock");
+    return !otherSetupRunning;
   }
   std::vector<std::string> SweepTemporaryFiles(const std::string& directory) override {
     events.push_back("sweep " + directory);

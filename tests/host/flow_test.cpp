@@ -45,7 +45,7 @@ struct Scenario {
   const char* name;
   const char* commandLine;
   // Targets in the system directory, "*" for all, each name with marks after
-  // a colon: r read-only, h hidden, s system, d directory, l locked.
+  // a colon: r read-only, h hidden, s system, d directory, a access denied.
   const char* present;
   const char* clicks;  // the user's, in order, until the program ends
   std::vector<int> answers;
@@ -75,7 +75,7 @@ const Scenario kScenarios[] = {
     {"OnlyVisibleFilesAreReplacedReadOnlyIncluded", "setup.exe",
      "agentctl.dll COMCAT.DLL:r Flash.ocx:h MCI32.OCX:s MSCAL.OCX:d", kInstall, {}, -1,
      false, 2, {kFinish}, {}, 61, kExitSuccess},
-    {"SilentTailReplacesWithoutAQuestionAndCountsAFailure", "setup.exe /s", "* MSCAL.OCX:l", "",
+    {"SilentTailReplacesWithoutAQuestionAndCountsAFailure", "setup.exe /s", "* MSCAL.OCX:a", "",
      {}, -1,
      true, 27, {}, {"Copying MSCAL.OCX / Unable to copy 1 files."}, 111, kExitFailures},
     {"SeveralBlanksBeforeTheTailStillSilent", "setup.exe      /s", "", "", {}, -1,
@@ -88,7 +88,7 @@ const Scenario kScenarios[] = {
      {}, -1,
      false, 0, {}, {}, 56, kExitSuccess},
     {"FailuresFromEntryFiveOnShowTheirCountAndSuppressTheFinish", "setup.exe",
-     "* COMCTL32.OCX:l MSCAL.OCX:l", kInstall, {}, -1,
+     "* COMCTL32.OCX:a MSCAL.OCX:a", kInstall, {}, -1,
      false, 26, {}, {"Copying COMCTL32.OCX / Unable to copy 1 files.",
                      "Copying MSCAL.OCX / Unable to copy 2 files."}, 109, kExitFailures},
     {"AskModeWritesOnlyOnYesAndGoesOnAfterCancelThenNo", "setup.exe",
@@ -149,7 +149,7 @@ TEST_P(InstallRun, Scenario) {
     for (const Component& c : kManifest) {
       if (word.compare(0, colon, "*") != 0 && word.compare(0, colon, c.name) != 0) continue;
       p.files[s.systemDirectory + "\\" + c.name] = {
-          std::string("MZ old ") + c.name, has('r'), has('h'), has('s'), has('d'), has('l')};
+          std::string("MZ old ") + c.name, has('r'), has('h'), has('s'), has('d'), false, has('a')};
     }
   }
   const std::size_t fileCount = p.files.size();

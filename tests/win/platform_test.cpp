@@ -113,7 +113,9 @@ TEST(Extraction, WritesExactlyThePayloadOverPresentFilesOnlyAndLeavesNoTemporary
                                                          OPEN_EXISTING, 0, nullptr)
                                          : INVALID_HANDLE_VALUE;
     std::int16_t errCount = 0;
-    EXPECT_EQ(SaveResToDisk(platform, errCount, 1, c.type, path), c.written);
+    const SaveOutcome outcome = SaveResToDisk(platform, errCount, 1, c.type, path);
+    EXPECT_EQ(outcome == SaveOutcome::kWritten, c.written);
+    EXPECT_EQ(outcome == SaveOutcome::kInUse, c.heldByAnother) << "in use waits for a restart";
     if (other != INVALID_HANDLE_VALUE) ::CloseHandle(other);
     if (!c.written) {
       EXPECT_EQ(int(platform.LastOutputFailure().step), int(c.failure.step));
@@ -158,7 +160,7 @@ TEST(Extraction, SweepRemovesLeftoverTemporaryFilesButNotOneHeldOpenNorOtherName
       (std::set<std::string>{"MSCOMCTL.OCX", "tvl1a2b_1.tmp", "~tvl1a2b_1.dll", "~tvl1a2b_2.tmp"}));
 }
 
-TEST(RunLog, EachRunGetsANewFileNumberedOnAndNoneWhereTheTemporaryFolderIsNoFolder) {
+TEST(RunLog, EachRunGetsANewFileNumberedOnNeverReusedAndNoneWhereTheTemporaryFolderIsNoFolder) {
   const std::string folder = NewFolder("tvltest_logs");
   const std::string otherDay = "Tarnvel setup 2000-01-01 #007.log";
   ASSERT_TRUE(WriteWhole(folder + "\\" + otherDay, "another day's"));
@@ -182,6 +184,17 @@ TEST(RunLog, EachRunGetsANewFileNumberedOnAndNoneWhereTheTemporaryFolderIsNoFold
   EXPECT_EQ(first.substr(2, 1) + first.substr(5, 1) + first.substr(8, 1) + first.substr(12, 6),
             "::. one\r\n");
   EXPECT_EQ(ReadWhole(folder + "\\" + logs[2]).value_or("").substr(12), " two\r\n");
+
+  // A number is never taken again that day, though its log was deleted.
+  for (const std::string& log : {logs[2], logs[1]}) {
+    ASSERT_TRUE(::DeleteFileA((folder + "\\" + log).c_str()));
+    const TemporaryFolderAt temporary(folder + "\\");
+    Win32Platform().Log("after a deletion");
+  }
+  logs = LogsIn(folder);
+  ASSERT_EQ(logs.size(), 3u);
+  EXPECT_EQ(logs[1].substr(logs[1].size() - 9) + logs[2].substr(logs[2].size() - 9),
+            " #003.log #004.log");
 
   const TemporaryFolderAt noFolder(folder + "\\" + otherDay);
   Win32Platform().Log("nowhere to go");

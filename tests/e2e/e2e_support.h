@@ -1,0 +1,110 @@
+// What the end-to-end tests share: setup.exe and its payloads, the targets
+// of one test in the system directory, and the stand-in regsvr32.exe.
+#pragma once
+
+#include <windows.h>
+// <tlhelp32.h> needs <windows.h> first.
+#include <gtest/gtest.h>
+#include <tlhelp32.h>
+
+#include <map>
+#include <string>
+
+#include "driver.h"
+#include "install/manifest.h"
+
+namespace tarnvel::test {
+
+inline const std::string kSetupExe = BuildPath(TARNVEL_SETUP_EXE);
+inline const std::string kPayloads = BuildPath(TARNVEL_PAYLOAD_DIR);
+constexpr char kMarkKey[] = "Software\\Tarnvel\\StandIn\\Registered";
+// The stand-in regsvr32.exe counts its calls here, by command line.
+constexpr char kCallsKey[] = "Software\\Tarnvel\\StandIn\\Calls";
+
+inline std::string Target(const std::string& name) { return SystemDirectory() + "\\" + name; }
+inline std::string Payload(const std::string& name) {
+  return ReadWhole(kPayloads + "\\" + name).value_or("(missing)");
+}
+
+// Each stand-in's DllRegisterServer leaves a value named after its file.
+inline bool Registered(const std::string& name) {
+  return ::RegGetValueA(HKEY_CURRENT_USER, kMarkKey, name.c_str(), RRF_RT_REG_DWORD, nullptr,
+                        nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+// Registrations run beside the setup and outlive it.
+inline bool NoRegistrationRunning() {
+  const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  BOOL more = ::Process32First(snapshot, &entry);
+  while (more && _stricmp(entry.szExeFile, "regsvr32.exe") != 0)
+    more = ::Process32Next(snapshot, &entry);
+  ::CloseHandle(snapshot);
+  return !more;
+}
+
+// The components Wine puts in the system directory itself, as the prefix
+// was booted: the test program's first look, before any test placed a file.
+inline const std::map<std::string, std::string>& WinesOwn() {
+  static const std::map<std::string, std::string> own = [] {
+    std::map<std::string, std::string> found;
+    for (const Component& component : kManifest)
+      if (auto bytes = ReadWhole(Target(component.name))) found[component.name] = *bytes;
+    return found;
+  }();
+  return own;
+}
+
+// The component files of one test. Before and after it, no component is
+// present in the system directory but Wine's own.
+class Targets {
+ public:
+  Targets() { Clear(); }
+  ~Targets() { Clear(); }
+  void Place(const std::string& name, DWORD attributes = 0) {
+    Place(name, OlderCopy(name), attributes);
+  }
+  void Place(const std::string& name, const std::string& bytes, DWORD attributes = 0) {
+    ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kMarkKey, name.c_str());
+    ASSERT_TRUE(WriteWhole(Target(name), bytes, attributes)) << name;
+  }
+
+ private:
+  static void Clear() {
+    EXPECT_TRUE(WaitUntil("the last regsvr32.exe to end", NoRegistrationRunning));
+    for (const Component& component : kManifest)
+      if (WinesOwn().count(component.name) == 0) Remove(Target(component.name));
+  }
+};
+
+// The system's regsvr32.exe is the stand-in while this lives.
+class StandInRegsvr32 {
+ public:
+  StandInRegsvr32() : backup_(NewFolder("tarnvel_regsvr32") + "\\regsvr32.exe") {
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kCallsKey);
+    EXPECT_TRUE(::CopyFileA(kTool.c_str(), backup_.c_str(), FALSE));
+    EXPECT_TRUE(::CopyFileA(BuildPath(TARNVEL_STAND_IN_REGSVR32).c_str(), kTool.c_str(), FALSE));
+  }
+  ~StandInRegsvr32() {
+    EXPECT_TRUE(WaitUntil("the stand-in's registrations to end", NoRegistrationRunning));
+    EXPECT_TRUE(::CopyFileA(backup_.c_str(), kTool.c_str(), FALSE)) << "regsvr32.exe not restored";
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kCallsKey);
+  }
+  StandInRegsvr32(const StandInRegsvr32&) = delete;
+  StandInRegsvr32& operator=(const StandInRegsvr32&) = delete;
+
+  // How often it ran with that whole command line.
+  static DWORD Calls(const std::string& commandLine) {
+    DWORD count = 0, size = sizeof count;
+    ::RegGetValueA(HKEY_CURRENT_USER, kCallsKey, commandLine.c_str(), RRF_RT_REG_DWORD, nullptr,
+                   &count, &size);
+    return count;
+  }
+
+ private:
+  const std::string kTool = Target("regsvr32.exe");
+  std::string backup_;
+};
+
+}  // namespace tarnvel::test
