@@ -44,13 +44,14 @@ inline bool NoRegistrationRunning() {
   return !more;
 }
 
-// The components Wine puts in the system directory itself, as the prefix
-// was booted: the test program's first look, before any test placed a file.
+// The components Wine puts in the system directory itself (the rig's
+// TARNVEL_WINE_OWN_DLLS), as the test program first finds them.
 inline const std::map<std::string, std::string>& WinesOwn() {
   static const std::map<std::string, std::string> own = [] {
     std::map<std::string, std::string> found;
-    for (const Component& component : kManifest)
-      if (auto bytes = ReadWhole(Target(component.name))) found[component.name] = *bytes;
+    for (const char* name : {"COMCAT.DLL", "oleaut32.dll", "olepro32.dll", "RICHED32.DLL",
+                             "shlwapi.dll", "uxtheme.dll", "wshom.ocx"})
+      if (auto bytes = ReadWhole(Target(name))) found[name] = *bytes;
     return found;
   }();
   return own;
