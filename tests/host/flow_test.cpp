@@ -331,27 +331,6 @@ TEST_P(VersionRule, DecidesWhatIsWrittenRegisteredAndLogged) {
 INSTANTIATE_TEST_SUITE_P(Flow, VersionRule, ::testing::ValuesIn(kVersionCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// On a machine already brought up to date, a run writes nothing.
-TEST(VersionRule, ASecondRunWritesNothingAndRegistersAgain) {
-  std::map<std::string, FakePlatform::File> files;
-  for (const Component& c : kManifest) files[kSys + "\\" + c.name] = {"MZ old"};
-  for (const int round : {1, 2}) {
-    SCOPED_TRACE(round);
-    Program run;
-    run.p.commandLine = "setup.exe /s";
-    run.p.files = files;
-    for (const Component& c : kManifest)
-      run.p.payloads[Upper(c.name)] = VersionedImage(V(1, 2, 3, 4));
-    EXPECT_EQ(run.Until([&] { run.app.Start(); }), kExitSuccess);
-    const auto writes =
-        std::count_if(run.p.events.begin(), run.p.events.end(),
-                      [](const std::string& e) { return e.rfind("write ", 0) == 0; });
-    EXPECT_EQ(writes, round == 1 ? 28 : 0);
-    EXPECT_EQ(run.p.starts.size(), 28u);
-    files = run.p.files;
-  }
-}
-
 TEST(WindowFlow, SilentRunCreatesNoWindow) {
   Program run;
   run.p.commandLine = "setup.exe /s";

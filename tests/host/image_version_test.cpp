@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "pe_image.h"
 
 namespace tarnvel::test {
@@ -109,24 +106,6 @@ TEST(ImageFileVersion, ALargeDirectoryIsSearchedInFewReads) {
   EXPECT_EQ(ImageFileVersion(bytes), kVersion);
   EXPECT_LE(bytes.reads, kImageReadLimit);
   EXPECT_LE(bytes.bytesRead, kImageByteLimit);
-}
-
-// The stand-ins of the win32 preset's build, when there is one: images from
-// windres and the MinGW linker, each of the version the component table gives.
-TEST(ImageFileVersion, StandInsGiveTheirTableVersion) {
-  const char* const components[][2] = {
-#include "standin_versions.inc"
-  };
-  int read = 0;
-  for (const auto& [name, version] : components) {
-    std::ifstream file(std::string(TARNVEL_STANDIN_FILES) + "/" + name, std::ios::binary);
-    if (!file) continue;
-    std::ostringstream image;
-    image << file.rdbuf();
-    EXPECT_EQ(VersionText(VersionOf(image.str()).value_or(0)), version) << name;
-    ++read;
-  }
-  if (read == 0) GTEST_SKIP() << "no Windows build at " << TARNVEL_STANDIN_FILES;
 }
 
 }  // namespace

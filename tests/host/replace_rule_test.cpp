@@ -1,4 +1,6 @@
-// The rule itself: versions compare as one 64-bit number, high word first.
+// The two decisions on a target: what was found there before anything is
+// written (versions compare as one 64-bit number, high word first), and what
+// a refused write means.
 #include "install/replace_rule.h"
 
 #include <gtest/gtest.h>
@@ -27,6 +29,27 @@ TEST(DecideTarget, ComparesWholeVersionsAndPutsProtectionFirst) {
   for (const auto& c : cases) {
     EXPECT_EQ(DecideTarget({c.isProtected, c.installed, c.payload}), c.outcome)
         << c.isProtected << " " << c.installed.value_or(~0ull) << " " << c.payload.value_or(~0ull);
+  }
+}
+
+TEST(ClassifyRefusal, OnlyAnOpenRefusedForAnotherProgramsHoldWaitsForTheRestart) {
+  const struct {
+    OutputStep step;
+    std::uint32_t error;
+    RefusedWrite expected;
+  } rows[] = {
+      {OutputStep::kOpen, 32, RefusedWrite::kInUse},      // sharing violation
+      {OutputStep::kOpen, 33, RefusedWrite::kInUse},      // lock violation
+      {OutputStep::kOpen, 1224, RefusedWrite::kInUse},    // a mapped image
+      {OutputStep::kOpen, 5, RefusedWrite::kFailure},     // access denied
+      {OutputStep::kOpen, 170, RefusedWrite::kFailure},   // another output open
+      {OutputStep::kWrite, 33, RefusedWrite::kFailure},   // too late to wait
+      {OutputStep::kRename, 32, RefusedWrite::kFailure},  // likewise
+      {OutputStep::kSecurity, 32, RefusedWrite::kFailure},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(ClassifyRefusal({row.step, row.error}), row.expected)
+        << int(row.step) << "/" << row.error;
   }
 }
 

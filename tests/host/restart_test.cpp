@@ -7,34 +7,12 @@
 #include "app/setup_app.h"
 #include "fake_platform.h"
 #include "install/manifest.h"
-#include "install/replace_rule.h"
 
 namespace tarnvel::test {
 namespace {
 
 const std::string kSys = "C:\\WINDOWS\\system32";
 const std::string kWow = "C:\\WINDOWS\\SysWOW64";
-
-TEST(ClassifyRefusal, OnlyAnOpenRefusedForAnotherProgramsHoldWaitsForTheRestart) {
-  const struct {
-    OutputStep step;
-    std::uint32_t error;
-    RefusedWrite expected;
-  } rows[] = {
-      {OutputStep::kOpen, 32, RefusedWrite::kInUse},      // sharing violation
-      {OutputStep::kOpen, 33, RefusedWrite::kInUse},      // lock violation
-      {OutputStep::kOpen, 1224, RefusedWrite::kInUse},    // a mapped image
-      {OutputStep::kOpen, 5, RefusedWrite::kFailure},     // access denied
-      {OutputStep::kOpen, 170, RefusedWrite::kFailure},   // another output open
-      {OutputStep::kWrite, 33, RefusedWrite::kFailure},   // too late to wait
-      {OutputStep::kRename, 32, RefusedWrite::kFailure},  // likewise
-      {OutputStep::kSecurity, 32, RefusedWrite::kFailure},
-  };
-  for (const auto& row : rows) {
-    EXPECT_EQ(ClassifyRefusal({row.step, row.error}), row.expected)
-        << int(row.step) << "/" << row.error;
-  }
-}
 
 struct Row {
   const char* name;
