@@ -19,5 +19,11 @@ clang++ "${flags[@]}" -DIMAGE_VERSION_SEEDS "${sources[@]}" -o "$out/image_versi
 "$out/image_version_seeds" "$out/seeds"
 cp build/win32/payload/standin/linked/* "$out/seeds/" 2>/dev/null || true
 
-"$out/image_version_fuzz" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
-  -artifact_prefix="$out/" "$out/corpus" "$out/seeds"
+# Its progress goes to a log; a failure shows the end of it.
+if ! "$out/image_version_fuzz" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+  -artifact_prefix="$out/" "$out/corpus" "$out/seeds" >"$out/fuzz.log" 2>&1; then
+  tail -n 60 "$out/fuzz.log"
+  echo "fuzz: the image version reader failed; the input is in $out/" >&2
+  exit 1
+fi
+grep -E '^stat::(number_of_executed_units|new_units_added)' "$out/fuzz.log"
