@@ -6,11 +6,15 @@
 #     starts regsvr32.exe for the 21 targets, hidden, not waiting), the bare
 #     job that also waits for them at the end, the limit (a program that does
 #     setup.exe's durable writes, starts and waits and nothing else), an
-#     empty program, and an NSIS installer built from the same files that
-#     writes them and starts their registrations without waiting.
+#     empty program, and three NSIS installers built from the same files
+#     that write them and register them: with Exec (not waiting), with
+#     ExecWait (waiting for each), and with Library.nsh's InstallLib
+#     (registering in its own process).
 # The prefix's regsvr32.exe is an empty program, so that the registrations
-# cost only their start. Every command's job is checked once before it is
-# timed; the targets are reset before every timed run. Not run by CI.
+# cost only their start (InstallLib's in-process ones run the stand-ins' own
+# DllRegisterServer: one registry value each). Every command's job is
+# checked once before it is timed; the targets are reset before every timed
+# run. Not run by CI.
 #
 #   bash scripts/bench-silent.sh            # TARNVEL_BENCH_RUNS=12 by default
 set -euo pipefail
@@ -54,26 +58,57 @@ done <install/manifest.tsv
 sized=()
 for name in "${targets[@]}"; do sized+=("$name=$(stat -c %s "$payload/$name")"); done
 
-# The NSIS installer: the same 21 files, each written into the system
-# directory only where present and then registered, not waited for. Stored
-# uncompressed, as setup.exe carries them.
-{
-  echo 'Name "Tarnvel bench"'
-  echo "OutFile \"$work/nsis-setup.exe\""
-  echo 'SilentInstall silent'
-  echo 'RequestExecutionLevel admin'
-  echo 'SetCompress off'
-  echo 'Section'
-  echo '  SetOutPath $SYSDIR'
-  echo '  SetOverwrite on'
-  for name in "${targets[@]}"; do
-    echo "  IfFileExists \"\$SYSDIR\\$name\" 0 +3"
-    echo "    File \"$payload/$name\""
-    echo "    Exec '\"\$SYSDIR\\regsvr32.exe\" /s \"\$SYSDIR\\$name\"'"
-  done
-  echo 'SectionEnd'
-} >"$work/bench.nsi"
-makensis -V1 "$work/bench.nsi"
+# The NSIS installers: the same 21 files, each written into the system
+# directory only where present and then registered. Stored uncompressed, as
+# setup.exe carries them. $1 names the installer, $2 how it registers:
+#   exec      Exec regsvr32.exe: started, not waited for;
+#   execwait  ExecWait regsvr32.exe: each waited for before the next file;
+#   library   Library.nsh's InstallLib REGDLL NOTSHARED NOREBOOT_NOTPROTECTED:
+#             no shared-DLL count, no Windows File Protection check (that
+#             would call sfc through the System plugin), and a file in use
+#             fails instead of going in at the next reboot (setup.exe leaves
+#             nothing for a reboot either). It would create a missing file,
+#             hence IfFileExists around it. It compares versions first and
+#             keeps an installed file as new as the payload, only registering
+#             it. Its REGDLL is NSIS's RegDLL: the installer loads the file
+#             itself (LoadLibraryEx), calls its DllRegisterServer and unloads
+#             it, so it waits for each registration but starts no
+#             regsvr32.exe; the stand-ins' registry marks show it ran.
+#             (LIBRARY_X64 would ExecWait regsvr32.exe instead, but with the
+#             file system redirection off, in the 64-bit system directory.)
+nsis_installer() {
+  local out=$1 how=$2 name i=0 verb=Exec
+  [ "$how" != execwait ] || verb=ExecWait
+  {
+    [ "$how" != library ] || echo '!include Library.nsh'
+    echo 'Name "Tarnvel bench"'
+    echo "OutFile \"$work/$out.exe\""
+    echo 'SilentInstall silent'
+    echo 'RequestExecutionLevel admin'
+    echo 'SetCompress off'
+    echo 'Section'
+    echo '  SetOutPath $SYSDIR'
+    echo '  SetOverwrite on'
+    for name in "${targets[@]}"; do
+      i=$((i + 1))
+      if [ "$how" = library ]; then
+        # The macro is many instructions: a label, not a relative jump.
+        echo "  IfFileExists \"\$SYSDIR\\$name\" 0 absent$i"
+        echo "    !insertmacro InstallLib REGDLL NOTSHARED NOREBOOT_NOTPROTECTED \"$payload/$name\" \"\$SYSDIR\\$name\" \$SYSDIR"
+        echo "  absent$i:"
+      else
+        echo "  IfFileExists \"\$SYSDIR\\$name\" 0 +3"
+        echo "    File \"$payload/$name\""
+        echo "    $verb '\"\$SYSDIR\\regsvr32.exe\" /s \"\$SYSDIR\\$name\"'"
+      fi
+    done
+    echo 'SectionEnd'
+  } >"$work/$out.nsi"
+  makensis -V1 "$work/$out.nsi"
+}
+nsis_installer nsis-setup exec
+nsis_installer nsis-execwait execwait
+nsis_installer nsis-library library
 
 trap tarnvel_wine_session_stop EXIT
 tarnvel_wine_session_start
@@ -91,8 +126,8 @@ tarnvel_wine64 cmd /c "${own[*]} exit 0" >/dev/null 2>&1
 # Run between timed runs: the registrations the last run started end first
 # (they would take the processor from the next run), then older, smaller
 # copies go in place of the 21 targets. They carry no version record, so
-# setup.exe, which keeps a target as new as its payload, still writes every
-# one. pgrep only looks.
+# setup.exe and InstallLib, which keep a target as new as its payload, still
+# write every one. pgrep only looks.
 settle='while pgrep -f "regsvr32[.]exe" >/dev/null; do sleep 0.05; done'
 cat >"$work/present.sh" <<EOF
 $settle
@@ -110,15 +145,23 @@ cp "$work/record.exe" "$sysdir/regsvr32.exe"
 
 fail() { echo "bench: $*" >&2; exit 1; }
 records() { cat "$record"/*.txt 2>/dev/null | tr -cd '\n' | wc -c; }
-# Runs one command and checks its job: exit code 0, `expect` registrations
-# started (one per target, naming it), and with `written` each target holding
-# its payload.
+# The stand-ins' DllRegisterServer sets a value named after the file here.
+mark_key='HKCU\Software\Tarnvel\StandIn\Registered'
+# Runs one command and checks its job: exit code 0; `expect` registrations
+# started (one per target, naming it), or with `in-process` none started and
+# each target's registry mark set; with `written` each target holding its
+# payload.
 check() {
-  local label=$1 expect=$2 written=$3 waited=0 name
+  local label=$1 expect=$2 written=$3 waited=0 name marks=""
   shift 3
   rm -rf "$record"
   mkdir -p "$record"
+  "$wine" reg delete "$mark_key" /f >/dev/null 2>&1 || true
   "$@" >/dev/null 2>&1 || fail "$label: exit code $?"
+  if [ "$expect" = in-process ]; then
+    expect=0
+    marks=$("$wine" reg query "$mark_key" 2>/dev/null) || fail "$label: no registration ran"
+  fi
   while [ "$(records)" -lt "$expect" ] && [ "$waited" -lt "$((TARNVEL_BENCH_REGISTER_TIMEOUT * 10))" ]; do
     sleep 0.1
     waited=$((waited + 1))
@@ -128,6 +171,9 @@ check() {
   for name in "${targets[@]}"; do
     if [ "$expect" -gt 0 ]; then
       grep -qiF "system32\\$name\"" "$record"/*.txt || fail "$label: no registration of $name"
+    fi
+    if [ -n "$marks" ]; then
+      grep -qiF " $name " <<<"$marks" || fail "$label: $name not registered"
     fi
     if [ "$written" = yes ]; then
       cmp -s "$sysdir/$name" "$payload/$name" || fail "$label: $name not written"
@@ -146,6 +192,10 @@ bash "$work/present.sh"
 check "setup.exe /s" 21 yes "$wine" "$setup_exe" /s
 bash "$work/present.sh"
 check "NSIS installer" 21 yes "$wine" "$work/nsis-setup.exe"
+bash "$work/present.sh"
+check "NSIS ExecWait" 21 yes "$wine" "$work/nsis-execwait.exe"
+bash "$work/present.sh"
+check "NSIS Library.nsh" in-process yes "$wine" "$work/nsis-library.exe"
 check "bare job" 21 no "$wine" "$work/bare_job.exe" "${targets[@]}"
 check "waiting bare job" 21 no "$wine" "$work/bare_job_wait.exe" "${targets[@]}"
 bash "$work/present.sh"
@@ -172,6 +222,8 @@ bench "$work/present.csv" "$work/present.sh" \
   -n "waiting bare job" "$wine $work/bare_job_wait.exe ${targets[*]}" \
   -n "limit" "$wine $work/limit.exe ${sized[*]}" \
   -n "NSIS installer" "$wine $work/nsis-setup.exe" \
+  -n "NSIS ExecWait" "$wine $work/nsis-execwait.exe" \
+  -n "NSIS Library.nsh" "$wine $work/nsis-library.exe" \
   -n "empty program" "$wine $work/empty.exe"
 
 # Medians (ms) by command name, from hyperfine's CSV.
