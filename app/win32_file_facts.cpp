@@ -1,7 +1,5 @@
 // What the run learns about a present target before it decides on it: its
 // version, whether Windows protects it, and where it truly lives.
-#include <vector>
-
 #include "app/win32_platform.h"
 #include "app/win32_startup.h"
 #include "install/image_version.h"
@@ -51,11 +49,8 @@ std::optional<bool> Win32Platform::FileProtected(const std::string& path) {
       reinterpret_cast<SfcIsFileProtectedFunction>(reinterpret_cast<void (*)()>(
           ::GetProcAddress(SystemLibrary(SystemDirectory(), "sfc.dll"), "SfcIsFileProtected")));
   if (isProtected == nullptr) return std::nullopt;
-  const int length = ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-  if (length <= 0) return false;
-  std::vector<WCHAR> widePath(length);
-  ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath.data(), length);
-  return isProtected(nullptr, widePath.data()) != FALSE;
+  const std::vector<WCHAR> wide = WidePath(path);
+  return !wide.empty() && isProtected(nullptr, wide.data()) != FALSE;
 }
 
 std::string Win32Platform::Wow64SystemDirectory() {

@@ -122,16 +122,15 @@ RenameOutcome RenameOpenFile(HANDLE file, const std::string& destination) {
           "kernel32.dll", "SetFileInformationByHandle");
   if (setFileInformation == nullptr) return RenameOutcome::kUnsupported;
 
-  const int length = ::MultiByteToWideChar(CP_ACP, 0, destination.c_str(), -1, nullptr, 0);
-  if (length <= 0) return RenameOutcome::kFailed;
+  const std::vector<WCHAR> wide = WidePath(destination);
+  if (wide.empty()) return RenameOutcome::kFailed;
   // FileName runs past the declared end of the structure; it ends with a null.
-  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + length * sizeof(WCHAR));
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + wide.size() * sizeof(WCHAR));
   auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   info->ReplaceIfExists = TRUE;
   info->RootDirectory = nullptr;
-  info->FileNameLength = static_cast<DWORD>((length - 1) * sizeof(WCHAR));
-  if (::MultiByteToWideChar(CP_ACP, 0, destination.c_str(), -1, info->FileName, length) != length)
-    return RenameOutcome::kFailed;
+  info->FileNameLength = static_cast<DWORD>((wide.size() - 1) * sizeof(WCHAR));
+  std::memcpy(info->FileName, wide.data(), wide.size() * sizeof(WCHAR));
   if (setFileInformation(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())))
     return RenameOutcome::kRenamed;
   const DWORD error = ::GetLastError();

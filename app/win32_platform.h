@@ -36,6 +36,17 @@ std::string PathFromSystem(Ask ask) {
   return std::string(buffer.data(), length);
 }
 
+// `path` as the "A" calls take it, from the ANSI code page, with its
+// terminating null; empty when it cannot be converted.
+inline std::vector<WCHAR> WidePath(const std::string& path) {
+  const int length = ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+  std::vector<WCHAR> wide(length > 0 ? length : 0);
+  if (length <= 0 ||
+      ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length) != length)
+    wide.clear();
+  return wide;
+}
+
 class Win32Platform : public Platform {
  public:
   // Sees every message before it is translated and dispatched, in the pumps
