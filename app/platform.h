@@ -186,14 +186,37 @@ class Platform {
   // report is up ends the program at once, without a second box.
   [[noreturn]] void ReportUnexpectedError(const char* what);
 
+  // The same end after a hardware exception (an access violation, an in-page
+  // error, a stack overflow), naming its code and address. The process is
+  // damaged by then: the report takes no heap memory, and a fault while any
+  // report is under way, this one's included, ends the program at once with
+  // exit code 3 and adds nothing.
+  [[noreturn]] void ReportFault(std::uint32_t code, std::uint32_t address);
+  // Reads, while the heap can still be trusted, what ReportFault needs to
+  // know: whether the run is silent. Before it, a fault shows no box.
+  void PrepareFaultReport();
+
+ protected:
+  // What ReportFault asks of the system. None of them takes heap memory or
+  // waits on anything the faulting code may hold.
+  virtual void LogWithoutHeap(const char* line) = 0;
+  virtual void ShowMessageBoxWithoutHeap(const char* prompt, const char* title, unsigned flags) = 0;
+  // Ends the process without running anything of the program's or the
+  // libraries' on the way out.
+  [[noreturn]] virtual void EndAtOnce(int exitCode) = 0;
+
  private:
   bool reportingUnexpectedError_ = false;
+  bool faultReportShowsBox_ = false;
 };
 
 // The unexpected-error end for code that holds no Platform (the window
-// toolkit, the runtime's failure hooks): ReportUnexpectedError of the
-// platform start-up named, or exit code 3 alone before there is one.
+// toolkit, the runtime's failure hooks, the fault handler): ReportUnexpectedError
+// or ReportFault of the platform start-up named, or exit code 3 alone before
+// there is one.
 [[noreturn]] void FailUnexpectedly(const char* what);
+[[noreturn]] void FailAfterFault(std::uint32_t code, std::uint32_t address);
+// Also prepares its fault report.
 void SetUnexpectedErrorPlatform(Platform* platform);
 
 }  // namespace tarnvel

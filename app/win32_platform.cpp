@@ -52,6 +52,18 @@ void Win32Platform::EndProgram(int exitCode) {
   ::ExitProcess(static_cast<UINT>(exitCode));
 }
 
+void Win32Platform::ShowMessageBoxWithoutHeap(const char* prompt, const char* title,
+                                              unsigned flags) {
+  ::MessageBoxA(nullptr, prompt, title, flags | MB_TASKMODAL);
+}
+
+void Win32Platform::EndAtOnce(int exitCode) {
+  // Unlike ExitProcess, no library is told: none waits on a lock that the
+  // damaged code may hold.
+  ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(exitCode));
+  ::ExitProcess(static_cast<UINT>(exitCode));  // should the system refuse
+}
+
 void Win32Platform::PumpEvents() {
   // Only a queue can hold events, and a thread has one only once it has
   // called into user32. Asking before then would load user32 and make one,

@@ -118,6 +118,13 @@ class Win32Platform : public Platform {
   std::string ProgramVersion() override { return OwnFileVersion(); }
   void Log(const std::string& line) override { log_.Add(line); }
 
+ protected:
+  void LogWithoutHeap(const char* line) override { log_.AddWithoutHeap(line); }
+  // Task-modal: none of the program's windows can be used while it is up.
+  void ShowMessageBoxWithoutHeap(const char* prompt, const char* title, unsigned flags) override;
+  // A temporary output file is left to the next run's sweep.
+  [[noreturn]] void EndAtOnce(int exitCode) override;
+
  private:
   // A temporary file that is removed when dropped, unless it has been moved
   // into place.

@@ -103,27 +103,44 @@ bool RunLogFile::Open() {
   return false;
 }
 
+namespace {
+
+// "hh:mm:ss.mmm ", the local time that begins each line.
+FixedText TimeOfLine() {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  FixedText text;
+  const WORD fields[] = {now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+  for (int i = 0; i < 4; ++i) {
+    const char separator[] = {"::. "[i], '\0'};
+    text.AppendNumber(fields[i], 10, i < 3 ? 2 : 3).Append(separator);
+  }
+  return text;
+}
+
+}  // namespace
+
 void RunLogFile::Add(const std::string& line) {
   const DWORD lastError = ::GetLastError();
   if (file_ || (!tried_ && Open())) {
-    SYSTEMTIME now;
-    ::GetLocalTime(&now);
-    // "hh:mm:ss.mmm ", then the line.
-    std::string text;
-    const WORD fields[] = {now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
-    for (int i = 0; i < 4; ++i) {
-      AppendNumber(text, fields[i], 10, i < 3 ? 2 : 3);
-      text += "::. "[i];
-    }
-    text += line;
-    text += "\r\n";
-    // One write per line, straight to the system: a run that is killed
-    // later still leaves every line before.
-    DWORD written = 0;
-    if (!::WriteFile(file_.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
-      file_.Reset();
+    const std::string text = TimeOfLine().Text() + line + "\r\n";
+    Write(text.data(), text.size());
   }
   ::SetLastError(lastError);
+}
+
+void RunLogFile::AddWithoutHeap(const char* line) {
+  if (!file_) return;
+  FixedText text = TimeOfLine();
+  text.Append(line).Append("\r\n");
+  Write(text.Text(), text.Size());
+}
+
+void RunLogFile::Write(const char* text, std::size_t size) {
+  // One write per line, straight to the system: a run that is killed later
+  // still leaves every line before.
+  DWORD written = 0;
+  if (!::WriteFile(file_.Get(), text, static_cast<DWORD>(size), &written, nullptr)) file_.Reset();
 }
 
 std::string OwnFileVersion() {

@@ -17,9 +17,14 @@ class RunLogFile {
   // One line, after the local time to the millisecond. Leaves the caller's
   // last error as it was.
   void Add(const std::string& line);
+  // The same without heap memory, for the end after a fault; cut short when
+  // longer than FixedText holds. Nothing when the log is not open yet:
+  // opening it would take heap memory.
+  void AddWithoutHeap(const char* line);
 
  private:
   bool Open();
+  void Write(const char* text, std::size_t size);
 
   UniqueHandle file_;
   bool tried_ = false;

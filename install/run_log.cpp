@@ -7,13 +7,7 @@ namespace tarnvel::log_line {
 
 namespace {
 
-std::string Hex(std::uint32_t value) {
-  std::string digits = NumberText(value, 16, 8);
-  for (char& c : digits) {
-    if (c >= 'a') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return "0x" + digits;
-}
+std::string Hex(std::uint32_t value) { return FixedText().AppendHex(value).Text(); }
 
 // An exception code (a crash) reads better in hexadecimal.
 std::string ExitCodeText(std::uint32_t code) {
@@ -166,9 +160,11 @@ std::string AnotherSetupRunning() {
          NumberText(kExitAnotherSetupRunning);
 }
 
-std::string UnexpectedError(const char* what) {
-  return std::string("Unexpected error: ") + what + ", exit code " +
-         NumberText(kExitUnexpectedError);
+FixedText UnexpectedError(const char* what) {
+  FixedText line;
+  line.Append("Unexpected error: ").Append(what).Append(", exit code ");
+  line.AppendNumber(kExitUnexpectedError);
+  return line;
 }
 
 }  // namespace tarnvel::log_line

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "app/number_text.h"
 #include "app/platform.h"
 
 namespace tarnvel::log_line {
@@ -37,7 +38,8 @@ std::string Cancel(bool confirmed);
 // The count waiting for the restart is given when there is one.
 std::string End(int copiesFailed, int registrationsFailed, int waitingForRestart, int exitCode);
 std::string AnotherSetupRunning();
-std::string UnexpectedError(const char* what);
+// Built without heap memory: the end after a fault writes it too.
+FixedText UnexpectedError(const char* what);
 
 // regsvr32's own codes: 0 registered; 4 the file has no DllRegisterServer,
 // so there is nothing to register. Any other code means it failed.

@@ -198,6 +198,17 @@ class FakePlatform : public Platform {
   std::string ProgramVersion() override { return "1.2.3.4"; }
   void Log(const std::string& line) override { log.push_back(line); }
 
+ protected:
+  // The end after a fault, recorded like the rest.
+  void LogWithoutHeap(const char* line) override { Log(line); }
+  void ShowMessageBoxWithoutHeap(const char* prompt, const char* title, unsigned flags) override {
+    ShowMessageBox(prompt, title, flags);
+  }
+  [[noreturn]] void EndAtOnce(int code) override {
+    output.reset();
+    throw Ended{code};
+  }
+
  private:
   bool Failed(OutputStep step, std::uint32_t error) {
     failure = {step, error};

@@ -354,12 +354,66 @@ TEST(WindowFlow, NextShowsTheInstallationWindowInTheWelcomeWindowsPlaceAndOuterS
   EXPECT_EQ(w.lblFileName.Caption() + w.lblErr.Caption(), "");
 }
 
-TEST(WindowFlow, UnexpectedErrorEndsWithCodeThreeReportedOnlyInAnInteractiveRun) {
-  for (const char* tail : {"", " /s"}) {
-    Program run;
-    run.p.commandLine = std::string("setup.exe") + tail;
-    EXPECT_EQ(run.Until([&] { run.p.ReportUnexpectedError("disk on fire"); }), 3);
-    EXPECT_EQ(run.p.boxes.size(), *tail ? 0u : 1u) << tail;
+// A second failure, once, while a report writes its line or shows its box.
+struct FailingAgain : FakePlatform {
+  std::string during;  // "line", "box" or nothing
+  std::function<void(Platform&)> failure;
+  void Log(const std::string& line) override {
+    FakePlatform::Log(line);
+    Strike("line");
+  }
+  int ShowMessageBox(const std::string& prompt, const std::string& title, unsigned flags) override {
+    const int answer = FakePlatform::ShowMessageBox(prompt, title, flags);
+    Strike("box");
+    return answer;
+  }
+  void Strike(const char* where) {
+    if (during != where) return;
+    during.clear();
+    failure(*this);
+  }
+};
+
+TEST(WindowFlow, UnexpectedErrorsAndFaultsEndWithCodeThreeOneLineAndABoxOnlyWhenInteractive) {
+  const auto fault = [](Platform& p) { p.ReportFault(0xC0000006, 0x0040A1B2); };
+  const auto failure = [](Platform& p) { p.ReportUnexpectedError("disk on fire"); };
+  const char* const faulted = "exception 0xC0000006 at 0x0040A1B2";
+  const struct {
+    const char* name;
+    const char* tail;
+    std::function<void(Platform&)> first, second;
+    const char* during;  // where the second strikes
+    const char* what;    // the first's, reported alone
+  } cases[] = {
+      {"failure", "", failure, nullptr, "", "disk on fire"},
+      {"silent failure", " /s", failure, nullptr, "", "disk on fire"},
+      {"fault", "", fault, nullptr, "", faulted},
+      {"silent fault", " /s", fault, nullptr, "", faulted},
+      {"fault in the fault's box", "", fault,
+       [](Platform& p) { p.ReportFault(0xC0000005, 0x7B60AF78); }, "box", faulted},
+      {"fault in the fault's line", " /s", fault, fault, "line", faulted},
+      {"failure in the fault's box", "", fault, failure, "box", faulted},
+      {"fault in the failure's box", "", failure, fault, "box", "disk on fire"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FailingAgain p;
+    p.commandLine = std::string("setup.exe") + c.tail;
+    p.PrepareFaultReport();
+    p.during = c.during;
+    p.failure = c.second;
+    std::optional<int> code;
+    try {
+      c.first(p);
+    } catch (const Ended& ended) {
+      code = ended.code;
+    }
+    EXPECT_EQ(code, 3);
+    EXPECT_EQ(p.log, std::vector<std::string>{std::string("Unexpected error: ") + c.what +
+                                              ", exit code 3"});
+    const std::string box =
+        std::string("Tarnvel setup|An unexpected error ended the setup:\r\n") + c.what + "|0x10";
+    EXPECT_EQ(p.boxes, *c.tail ? std::vector<std::string>{} : std::vector<std::string>{box});
   }
 }
 
