@@ -8,6 +8,7 @@
 #include <memory>
 #include <set>
 
+#include "app/win32_fault_end.h"
 #include "app/win32_platform.h"
 #include "app/win32_startup.h"
 #include "driver.h"
@@ -20,6 +21,12 @@ const std::string kTestPayload =
     std::string("MZ\x90\0\0\xFF", 6) + " tvltest payload 0123456789abcdefghijklmnopqrstuvwxyz";
 constexpr DWORD kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 constexpr char kEndInPump[] = "--end-in-pump";
+constexpr char kOverflowStack[] = "--overflow-stack";
+
+std::string Self() {
+  char self[MAX_PATH];
+  return std::string(self, ::GetModuleFileNameA(nullptr, self, MAX_PATH));
+}
 
 TEST(FilePresence, NamesOnlyFilesThatAreNeitherHiddenNorSystemNorDirectories) {
   const std::string folder = NewFolder("tvltest_presence");
@@ -208,21 +215,50 @@ class EndingPlatform : public Win32Platform {
 
 TEST(Extraction, EndedInsideEitherPumpTheTargetIsOldOrNewAndNoTemporaryFileIsLeft) {
   const std::string folder = NewFolder("tvltest_pumps");
-  char self[MAX_PATH];
-  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
   // Both at once: each start of a process costs a minute under emulation.
   std::vector<std::unique_ptr<Process>> children;
   for (int pump : {1, 2}) {
     const std::string target = folder + "\\" + std::to_string(pump) + ".dll";
     ASSERT_TRUE(WriteWhole(target, "previous"));
     children.push_back(std::make_unique<Process>(
-        self, kEndInPump + (" " + std::to_string(pump)) + " \"" + target + "\""));
+        Self(), kEndInPump + (" " + std::to_string(pump)) + " \"" + target + "\""));
   }
   EXPECT_EQ(children[0]->Exit(), 41u);
   EXPECT_EQ(children[1]->Exit(), 42u);
   EXPECT_EQ(ReadWhole(folder + "\\1.dll"), "previous") << "ended in the first pump";
   EXPECT_EQ(ReadWhole(folder + "\\2.dll"), kTestPayload) << "ended in the second pump";
   EXPECT_EQ(Matching(folder, "~tvl*"), std::vector<std::string>{});
+}
+
+// Calls itself until the stack runs out; the frames stay apart, for each
+// reads its caller's.
+__attribute__((noinline)) int Deeper(int depth, volatile const char* caller) {
+  volatile char frame[512];
+  frame[0] = static_cast<char>(caller[0] + 1);
+  return depth == 0 ? frame[0] : Deeper(depth + 1, frame) + caller[0];
+}
+
+// The child: an interactive run, by its command tail, whose stack overflows.
+// The report still gets its room, its box included.
+TEST(FaultEnd, StackOverflowEndsInTheReportBoxThenExitCode3WithTheExceptionLogged) {
+  const std::string folder = NewFolder("tvltest_fault");
+  std::optional<TemporaryFolderAt> temporary(folder + "\\");
+  Process child(Self(), std::string(kOverflowStack) + " 1");
+  temporary.reset();
+  const MessageBoxShown shown = WaitForMessageBox(child);
+  const std::string report = "An unexpected error ended the setup:\r\n";
+  const std::string overflow = "exception 0xC00000FD at 0x";
+  EXPECT_EQ(shown.title, "Tarnvel setup");
+  EXPECT_EQ(shown.text.substr(0, report.size() + overflow.size()), report + overflow);
+  EXPECT_EQ(shown.text.size(), report.size() + overflow.size() + 8) << shown.text;
+  EXPECT_TRUE(Answer(shown, IDOK));
+  EXPECT_EQ(child.Exit(), 3u);
+  const std::vector<std::string> logs = LogsIn(folder);
+  ASSERT_EQ(logs.size(), 1u);
+  const std::string log = ReadWhole(folder + "\\" + logs[0]).value_or("");
+  const std::string last =
+      "Unexpected error: " + shown.text.substr(report.size()) + ", exit code 3\r\n";
+  EXPECT_EQ(log.substr(log.size() - std::min(log.size(), last.size())), last) << log;
 }
 
 TEST(SetupResources, EachPayloadStoredUnderItsUpperCaseNameWithId1Language1033ByteForByte) {
@@ -263,6 +299,14 @@ int main(int argc, char** argv) {
     std::int16_t errCount = 0;
     tarnvel::SaveResToDisk(platform, errCount, 1, "TVLTEST.DLL", argv[3]);
     return 99;  // not reached: the program ends in the pump
+  }
+  if (argc == 3 && std::strcmp(argv[1], tarnvel::test::kOverflowStack) == 0) {
+    tarnvel::Win32Platform platform;
+    tarnvel::SetUnexpectedErrorPlatform(&platform);
+    tarnvel::EndFaultsThroughUnexpectedError();
+    platform.Log("the stack overflows next");
+    const volatile char first = 0;
+    return tarnvel::test::Deeper(std::atoi(argv[2]), &first);
   }
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
