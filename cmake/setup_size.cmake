@@ -33,6 +33,18 @@ if(program GREATER budget)
   message(WARNING "setup.exe's program is ${program} bytes, over its budget of ${budget}")
 endif()
 
+# Both run-from-swap flags in the file header (app/CMakeLists.txt sets them
+# after the link): a build that lost that step fails here.
+file(READ "${SETUP}" pe_at OFFSET 60 LIMIT 4 HEX)
+string(REGEX REPLACE "(..)(..)(..)(..)" "\\4\\3\\2\\1" pe_at "${pe_at}")
+math(EXPR characteristics_at "0x${pe_at} + 22")
+file(READ "${SETUP}" characteristics OFFSET ${characteristics_at} LIMIT 2 HEX)
+string(REGEX REPLACE "(..)(..)" "\\2\\1" characteristics "${characteristics}")
+math(EXPR run_from_swap "0x${characteristics} & 0x0C00")
+if(NOT run_from_swap EQUAL 3072)
+  message(FATAL_ERROR "setup.exe's header does not ask to be run from the page file: characteristics 0x${characteristics}")
+endif()
+
 # Two things a link must not bring back. The runtime's exception machinery:
 # one guarded static or one library call that throws brings back the unwinder
 # and its tables. And a static import of user32, gdi32 or advapi32: they are
