@@ -113,6 +113,46 @@ std::vector<std::string> LogsIn(const std::string& folder) {
   return logs;
 }
 
+namespace {
+
+// The file name, in lower case, of the file a handle is open on.
+std::string FileNameOf(HANDLE file) {
+  char path[MAX_PATH];
+  const DWORD length = ::GetFinalPathNameByHandleA(file, path, MAX_PATH, FILE_NAME_NORMALIZED);
+  std::string name(path, length < MAX_PATH ? length : 0);
+  name.erase(0, name.find_last_of('\\') + 1);
+  for (char& c : name) c = char(::tolower(static_cast<unsigned char>(c)));
+  return name;
+}
+
+// The next debug event of the process this thread debugs, by the deadline;
+// false, having said so, when it passes first. The files an event hands over
+// are closed.
+bool NextDebugEvent(DEBUG_EVENT& event, ULONGLONG deadline, const std::string& what,
+                    const std::string& seen = "") {
+  const ULONGLONG now = ::GetTickCount64();
+  if (now >= deadline || !::WaitForDebugEvent(&event, DWORD(deadline - now))) {
+    GiveUp(what, seen);
+    return false;
+  }
+  if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT)
+    ::CloseHandle(event.u.CreateProcessInfo.hFile);
+  return true;
+}
+
+// Lets the process go on: exceptions are its own to handle, the loader's
+// breakpoint too.
+void ContinueAfter(const DEBUG_EVENT& event) {
+  const bool passOn = event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT &&
+                      event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT;
+  if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT && event.u.LoadDll.hFile != nullptr)
+    ::CloseHandle(event.u.LoadDll.hFile);
+  ::ContinueDebugEvent(event.dwProcessId, event.dwThreadId,
+                       passOn ? DBG_EXCEPTION_NOT_HANDLED : DBG_CONTINUE);
+}
+
+}  // namespace
+
 Traced RunTracingLibraries(const std::string& image, const std::string& arguments) {
   Traced traced;
   // Its debugger is this thread; the Process ends it should the deadline pass.
@@ -120,39 +160,55 @@ Traced RunTracingLibraries(const std::string& image, const std::string& argument
   if (!process.Started()) return traced;
   const ULONGLONG deadline = ::GetTickCount64() + DeadlineMs();
   DEBUG_EVENT event{};
-  for (ULONGLONG now = ::GetTickCount64(); !traced.exitCode; now = ::GetTickCount64()) {
-    if (now >= deadline || !::WaitForDebugEvent(&event, DWORD(deadline - now))) {
-      GiveUp(image + " to end under its debugger",
-             std::to_string(traced.libraries.size()) + " libraries loaded");
-      break;
-    }
-    switch (event.dwDebugEventCode) {
-      case LOAD_DLL_DEBUG_EVENT:
-        if (const HANDLE file = event.u.LoadDll.hFile) {
-          char path[MAX_PATH];
-          const DWORD length =
-              ::GetFinalPathNameByHandleA(file, path, MAX_PATH, FILE_NAME_NORMALIZED);
-          std::string name(path, length < MAX_PATH ? length : 0);
-          name.erase(0, name.find_last_of('\\') + 1);
-          for (char& c : name) c = char(::tolower(static_cast<unsigned char>(c)));
-          traced.libraries.insert(name);
-          ::CloseHandle(file);
-        }
-        break;
-      case CREATE_PROCESS_DEBUG_EVENT:
-        ::CloseHandle(event.u.CreateProcessInfo.hFile);
-        break;
-      case EXIT_PROCESS_DEBUG_EVENT:
-        traced.exitCode = event.u.ExitProcess.dwExitCode;
-        break;
-    }
-    // Exceptions are the program's own to handle, the loader's breakpoint too.
-    const bool passOn = event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT &&
-                        event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT;
-    ::ContinueDebugEvent(event.dwProcessId, event.dwThreadId,
-                         passOn ? DBG_EXCEPTION_NOT_HANDLED : DBG_CONTINUE);
+  while (!traced.exitCode &&
+         NextDebugEvent(event, deadline, image + " to end under its debugger",
+                        std::to_string(traced.libraries.size()) + " libraries loaded")) {
+    if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT && event.u.LoadDll.hFile != nullptr)
+      traced.libraries.insert(FileNameOf(event.u.LoadDll.hFile));
+    if (event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT)
+      traced.exitCode = event.u.ExitProcess.dwExitCode;
+    ContinueAfter(event);
   }
   return traced;
+}
+
+bool HoldAtFirstRead(std::uintptr_t offset, const std::function<void()>& held) {
+  const std::string what = "the first read at " + std::to_string(offset) + " in the image";
+  const ULONGLONG deadline = ::GetTickCount64() + DeadlineMs();
+  HANDLE process = nullptr;
+  char* page = nullptr;
+  DWORD protection = 0;
+  DEBUG_EVENT event{};
+  while (NextDebugEvent(event, deadline, what)) {
+    if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT) {
+      // A guard page: its first touch raises an exception, which comes here
+      // first. The process raises none of its own.
+      process = event.u.CreateProcessInfo.hProcess;
+      page = static_cast<char*>(event.u.CreateProcessInfo.lpBaseOfImage) + (offset & ~4095u);
+      if (!::VirtualProtectEx(process, page, 1, PAGE_READONLY | PAGE_GUARD, &protection))
+        return false;
+    }
+    if (event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT) {
+      GiveUp(what, "the process ended");
+      ContinueAfter(event);
+      return false;
+    }
+    if (event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT &&
+        event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) {
+      held();
+      // The read then goes ahead. Under an emulator Wine reports the touch
+      // as another exception and keeps the guard: it is taken off here.
+      DWORD guarded = 0;
+      ::VirtualProtectEx(process, page, 1, protection, &guarded);
+      // Detached, the process handles its own exceptions and outlives this
+      // thread.
+      ::DebugSetProcessKillOnExit(FALSE);
+      ::ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
+      return ::DebugActiveProcessStop(event.dwProcessId);
+    }
+    ContinueAfter(event);
+  }
+  return false;
 }
 
 bool WaitUntil(const std::string& what, const std::function<bool()>& done,
@@ -244,7 +300,8 @@ std::vector<HWND> WindowsOf(DWORD processId) {
   for (HWND window : all) {
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
-    if (owner == processId && ::IsWindowVisible(window)) visible.push_back(window);
+    if ((processId == 0 || owner == processId) && ::IsWindowVisible(window))
+      visible.push_back(window);
   }
   return visible;
 }

@@ -58,6 +58,12 @@ struct Traced {
 };
 Traced RunTracingLibraries(const std::string& image, const std::string& arguments);
 
+// For a process this thread started with DEBUG_ONLY_THIS_PROCESS: holds it at
+// its first read of the page at `offset` from its image's base, runs `held`
+// meanwhile, then lets the read go ahead and stops debugging it. False,
+// having said why, when it ends or the deadline passes first.
+bool HoldAtFirstRead(std::uintptr_t offset, const std::function<void()>& held);
+
 // Polls `done` until it holds. When the deadline passes first it prints that
 // it gave up waiting for `what`, with what `seen` (if given) last described,
 // and gives false.
@@ -84,7 +90,7 @@ class Process {
 };
 
 std::string TextOf(HWND window);
-// Visible top-level windows of the process.
+// Visible top-level windows of the process; of every process for 0.
 std::vector<HWND> WindowsOf(DWORD processId);
 // Its visible top-level window with this title; null when it ends first.
 HWND WaitForWindow(const Process& process, const std::string& title);
