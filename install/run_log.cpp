@@ -111,7 +111,10 @@ std::string RenameQueued(const std::string& name, const std::string& from, const
 }
 
 std::string RegistrationQueued(const std::string& name, const std::string& commandLine) {
-  return name + ": registration queued for the restart, " + commandLine;
+  // Windows runs HKLM's RunOnce at an interactive logon, for a user who may
+  // delete the value: not at the restart itself.
+  return name + ": registration queued for the first administrator's logon after the restart, " +
+         commandLine;
 }
 
 std::string CopyFailed(const std::string& name, const OutputFailure& failure,

@@ -45,7 +45,8 @@ const Row kRows[] = {
      {"MSCAL.OCX: in use (error 32, text of 32), to be replaced at the next restart",
       "MSCAL.OCX: rename queued for the restart, " + kSys + "\\~tvl1_1.tmp over " + kSys +
           "\\MSCAL.OCX",
-      "MSCAL.OCX: registration queued for the restart, " + Command(kSys, "MSCAL.OCX"),
+      "MSCAL.OCX: registration queued for the first administrator's logon after the restart, " +
+          Command(kSys, "MSCAL.OCX"),
       "End: 0 copies failed, 0 registrations failed, 1 waiting for the restart, exit code 3010"}},
     {"UnderWow64EveryPathForTheRestartNamesSysWow64", "setup.exe /s", "MSCAL.OCX", "", {}, kWow,
      kExitRestartRequired, {}, {Rename(kWow, "MSCAL.OCX")},
