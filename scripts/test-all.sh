@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: host unit tests, a minute of fuzzing the image version
-# reader, then the Windows tests under Wine, in one throwaway prefix booted once
-# for the whole run.
+# reader, then the Windows tests under Wine, in throwaway prefixes booted once
+# for the whole run: a 64-bit one, and a 32-bit one for the end-to-end runs
+# that differ on a 32-bit Windows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,6 +17,7 @@ bash scripts/fuzz-image-version.sh 60
 
 . tests/wine/wine-env.sh
 trap tarnvel_wine_session_stop EXIT
+export TARNVEL_WINE_KINDS="win64 win32"
 tarnvel_wine_session_start
 # After wine-run.sh's own limit, so that one says which program it ended.
-ctest --preset win32 -j2 --timeout $((TARNVEL_RUN_DEADLINE_S + $(tarnvel_deadline_s))) "$@"
+ctest --preset win32 -j2 --timeout "$(tarnvel_test_timeout_s)" "$@"

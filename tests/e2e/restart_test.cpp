@@ -1,7 +1,7 @@
 // A component another program holds, replaced and registered by the restart
-// as the 64-bit prefix carries it out (wineboot -r), and one setup at a time.
-// Whatever a test leaves queued is carried out before it ends: the prefix is
-// shared by the whole test run.
+// as the prefix's own kind of Windows carries it out (wineboot -r), and one
+// setup at a time. Whatever a test leaves queued is carried out before it
+// ends: the prefix is shared by the whole test run.
 #include <sddl.h>
 
 #include <optional>
@@ -14,14 +14,18 @@
 namespace tarnvel::test {
 namespace {
 
+// SysWOW64 on a 64-bit Windows; nothing on a 32-bit one, which has none.
 std::string Wow64Directory() {
   char buffer[MAX_PATH];
   return std::string(buffer, ::GetSystemWow64DirectoryA(buffer, MAX_PATH));
 }
 
-// The restart's work: the 64-bit wineboot, reached through sysnative.
+// The restart's work: the system's own wineboot, which a 32-bit program on a
+// 64-bit Windows reaches through sysnative.
 std::optional<DWORD> Restart() {
-  return Process("C:\\windows\\sysnative\\wineboot.exe", "-r").Exit();
+  const std::string folder =
+      Wow64Directory().empty() ? SystemDirectory() : "C:\\windows\\sysnative";
+  return Process(folder + "\\wineboot.exe", "-r").Exit();
 }
 
 // Carries out whatever is still queued when it goes, and removes what is
@@ -100,16 +104,18 @@ TEST(RestartRun, HeldTargetIsReplacedAndRegisteredByTheRestartTwiceQueuedKeeping
   // Written now, with its security.
   EXPECT_TRUE(ReadWhole(Target(free)) == Payload(free));
   EXPECT_EQ(DaclOf(Target(free)), secured);
-  const std::string wow = Wow64Directory();
-  const std::string registration = "\"" + wow + "\\regsvr32.exe\" /s \"" + wow + "\\" + held + "\"";
+  // The folder the restart's own code finds the files in.
+  const std::string wow = Wow64Directory(), sys = wow.empty() ? SystemDirectory() : wow;
+  const std::string registration = "\"" + sys + "\\regsvr32.exe\" /s \"" + sys + "\\" + held + "\"";
 
   EXPECT_EQ(Restart(), 0u);
   EXPECT_TRUE(ReadWhole(Target(held)) == Payload(held)) << "not replaced at the restart";
   EXPECT_EQ(DaclOf(Target(held)), secured) << "the restart's file lost the target's security";
   EXPECT_EQ(Matching(SystemDirectory(), "~tvl*"), std::vector<std::string>{});
-  // Both halves of the restart's work name SysWOW64: under system32 they
-  // replace and register nothing. One RunOnce value, replaced by the second run.
-  EXPECT_EQ(StandInRegsvr32::Calls(registration), 1u) << "registered once, by SysWOW64";
+  // Both halves of the restart's work name the true system folder: under
+  // WoW64's system32 they replace and register nothing. One RunOnce value,
+  // replaced by the second run.
+  EXPECT_EQ(StandInRegsvr32::Calls(registration), 1u) << "registered once, by " << sys;
 }
 
 TEST(SecondCopyRun, WhileAnotherCopyRunsTouchesNothingAndEndsWith1618) {
