@@ -147,7 +147,7 @@ class FakePlatform : public Platform {
     return true;
   }
   bool RunAtRestart(const std::string& name, const std::string& commandLine) override {
-    events.push_back("run at restart");
+    events.push_back("runonce");
     if (restartRefused == OutputStep::kQueueRegistration)
       return Failed(OutputStep::kQueueRegistration, 5);
     runOnce[name] = commandLine;

@@ -15,6 +15,7 @@ namespace tarnvel::test {
 namespace {
 
 const std::string kSys = "C:\\WINDOWS\\system32";
+const std::string kWow = "C:\\WINDOWS\\SysWOW64";
 const std::string kSure = "Are you Sure?|Are you sure. You want to cancel setup?|0x34";
 const std::string kFinish = "Installation Finish|Installed sucessfully.|0x40";
 std::string Replace(const std::string& name) {
@@ -45,7 +46,8 @@ struct Scenario {
   const char* name;
   const char* commandLine;
   // Targets in the system directory, "*" for all, each name with marks after
-  // a colon: r read-only, h hidden, s system, d directory, a access denied.
+  // a colon: r read-only, h hidden, s system, d directory, a access denied,
+  // l held by another program.
   const char* present;
   const char* clicks;  // the user's, in order, until the program ends
   std::vector<int> answers;
@@ -61,7 +63,21 @@ struct Scenario {
   // regsvr32's exit code by component, 0 when not named; none: still running
   // at any deadline.
   std::map<std::string, std::optional<std::uint32_t>> registrationExits = {};
+  std::string wow64Directory = "";
+  std::optional<OutputStep> restartRefused = {};
+  // Queued for the restart: renames "FROM > TO: BYTES", RunOnce commands by name.
+  std::vector<std::string> renames = {};
+  std::map<std::string, std::string> runOnce = {};
+  std::vector<std::string> logged = {};  // lines the log holds, in this order
 };
+
+std::string Rename(const std::string& folder, const std::string& name) {
+  return folder + "\\~tvl1_1.tmp > " + folder + "\\" + name + ": MZ new " + name;
+}
+std::string Command(const std::string& folder, const std::string& name) {
+  return "\"" + folder + "\\regsvr32.exe\" /s \"" + folder + "\\" + name + "\"";
+}
+std::string Restart(const std::string& prompt) { return "Installation Finish|" + prompt + "|0x40"; }
 
 void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
 
@@ -127,6 +143,40 @@ const Scenario kScenarios[] = {
      false, 1, {kSure}, {}, 60, kExitFailures, kSys, {{"COMCAT.DLL", std::nullopt}}},
     {"CancelWhileWaitingAnsweredYesEndsThere", "setup.exe", "COMCAT.DLL", kInstall, {kIdYes}, 58,
      false, 1, {kSure}, {}, 59, kExitCancelled, kSys, {{"COMCAT.DLL", std::nullopt}}},
+    // A component in use waits for the restart, by the paths Windows knows.
+    {"InUseIsQueuedNotCountedAndEndsSilentlyWith3010", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1,
+     true, 0, {}, {}, 56, kExitRestartRequired, kSys, {}, "", {}, {Rename(kSys, "MSCAL.OCX")},
+     {{"Tarnvel MSCAL.OCX", Command(kSys, "MSCAL.OCX")}},
+     {"MSCAL.OCX: in use (error 32, text of 32), to be replaced at the next restart",
+      "MSCAL.OCX: rename queued for the restart, " + kSys + "\\~tvl1_1.tmp over " + kSys +
+          "\\MSCAL.OCX",
+      "MSCAL.OCX: registration queued for the restart, " + Command(kSys, "MSCAL.OCX"),
+      "End: 0 copies failed, 0 registrations failed, 1 waiting for the restart, exit code 3010"}},
+    {"UnderWow64EveryPathForTheRestartNamesSysWow64", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1,
+     true, 0, {}, {}, 56, kExitRestartRequired, kSys, {}, kWow, {}, {Rename(kWow, "MSCAL.OCX")},
+     {{"Tarnvel MSCAL.OCX", Command(kWow, "MSCAL.OCX")}}},
+    {"RenameRefusedIsACountedFailure", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1,
+     true, 0, {}, {"Copying MSCAL.OCX / Unable to copy 1 files."}, 56, kExitFailures, kSys, {}, "",
+     OutputStep::kQueueRename, {}, {},
+     {"MSCAL.OCX: failed at queueing the rename for the restart, error 5 (text of 5)",
+      "End: 1 copy failed, 0 registrations failed, exit code 1"}},
+    {"RegistrationRefusedIsACountedFailure", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1,
+     true, 0, {}, {"Copying MSCAL.OCX / Unable to copy 1 files."}, 56, kExitFailures, kSys, {}, "",
+     OutputStep::kQueueRegistration, {Rename(kSys, "MSCAL.OCX")}, {},
+     {"MSCAL.OCX: failed at queueing the registration for the restart, error 5 (text of 5)"}},
+    {"InteractiveRunSaysHowManyWaitInsteadOfTheFinish", "setup.exe", "MSCAL.OCX:l MSINET.OCX:l",
+     kInstall, {}, -1,
+     false, 0, {Restart("2 files in use will be replaced when Windows restarts.")}, {}, 56,
+     kExitRestartRequired, kSys, {}, "", {},
+     {Rename(kSys, "MSCAL.OCX"), Rename(kSys, "MSINET.OCX")},
+     {{"Tarnvel MSCAL.OCX", Command(kSys, "MSCAL.OCX")},
+      {"Tarnvel MSINET.OCX", Command(kSys, "MSINET.OCX")}}},
+    {"InUseBesideAFailureEndsWith1StillSaidInAnyInteractiveRun", "setup.exe /x",
+     "MSCAL.OCX:l agentctl.dll:a", kInstall, {}, -1,
+     false, 0, {Restart("1 file in use will be replaced when Windows restarts.")},
+     {"Copying agentctl.dll / Unable to copy 1 files."}, 56, kExitFailures, kSys, {}, "", {},
+     {Rename(kSys, "MSCAL.OCX")}, {{"Tarnvel MSCAL.OCX", Command(kSys, "MSCAL.OCX")}},
+     {"End: 1 copy failed, 0 registrations failed, 1 waiting for the restart, exit code 1"}},
 };
 // clang-format on
 
@@ -140,6 +190,8 @@ TEST_P(InstallRun, Scenario) {
   p.systemDirectory = s.systemDirectory;
   p.answers.assign(s.answers.begin(), s.answers.end());
   p.exitCodes = s.registrationExits;
+  p.wow64Directory = s.wow64Directory;
+  p.restartRefused = s.restartRefused;
   const std::uint32_t clockAtStart = p.clock;
   for (const Component& c : kManifest) p.payloads[Upper(c.name)] = std::string("MZ new ") + c.name;
   std::istringstream present(s.present);
@@ -148,8 +200,13 @@ TEST_P(InstallRun, Scenario) {
     const auto has = [&](char mark) { return word.find(mark, colon) != std::string::npos; };
     for (const Component& c : kManifest) {
       if (word.compare(0, colon, "*") != 0 && word.compare(0, colon, c.name) != 0) continue;
-      p.files[s.systemDirectory + "\\" + c.name] = {
-          std::string("MZ old ") + c.name, has('r'), has('h'), has('s'), has('d'), false, has('a')};
+      p.files[s.systemDirectory + "\\" + c.name] = {std::string("MZ old ") + c.name,
+                                                    has('r'),
+                                                    has('h'),
+                                                    has('s'),
+                                                    has('d'),
+                                                    has('l'),
+                                                    has('a')};
     }
   }
   const std::size_t fileCount = p.files.size();
@@ -184,7 +241,10 @@ TEST_P(InstallRun, Scenario) {
   EXPECT_EQ(p.boxes, s.boxes);
   EXPECT_EQ(failureLine, s.failureLine);
   EXPECT_EQ(p.pumps, s.pumps);
+  EXPECT_EQ(run.backend.views == 0, s.silent) << "a silent run creates no window";
   EXPECT_EQ(p.files.size(), fileCount) << "a file was created";
+  EXPECT_EQ(p.renamesAtRestart, s.renames);
+  EXPECT_EQ(p.runOnce, s.runOnce);
   // Exactly the files that now hold their payload are registered, each by the
   // tool's full path and with the target quoted.
   std::set<std::string> expectedStarts;
@@ -194,14 +254,17 @@ TEST_P(InstallRun, Scenario) {
   }
   EXPECT_EQ(std::set<std::string>(p.starts.begin(), p.starts.end()), expectedStarts);
   EXPECT_EQ(p.starts.size(), std::size_t(s.registered));
-  // Every file event lies in the system directory; without one there is none.
+  // Every file event lies in the system directory, file protection asked by
+  // SysWOW64 under WoW64; without a system directory there is none.
   const auto& e = p.events;
   std::string outside;  // the first that does not
   for (const std::string& event : e) {
     const std::size_t blank = event.find(' ');
+    const std::string& folder = event.rfind("protected? ", 0) == 0 && !s.wow64Directory.empty()
+                                    ? s.wow64Directory
+                                    : s.systemDirectory;
     if (outside.empty() && blank != std::string::npos && event.rfind("load ", 0) != 0 &&
-        (s.systemDirectory.empty() ||
-         event.compare(blank + 1, s.systemDirectory.size(), s.systemDirectory) != 0))
+        (folder.empty() || event.compare(blank + 1, folder.size(), folder) != 0))
       outside = event;
   }
   EXPECT_EQ(outside, "");
@@ -220,6 +283,9 @@ TEST_P(InstallRun, Scenario) {
   // The log ends with how the program ended; a registration still running
   // is waited for until the deadline, and not beyond it.
   ASSERT_FALSE(p.log.empty());
+  auto line = p.log.begin();
+  for (const std::string& expected : s.logged)
+    EXPECT_NE(line = std::find(line, p.log.end(), expected), p.log.end()) << expected;
   const std::string exitCode = "exit code " + std::to_string(s.exitCode);
   EXPECT_EQ(p.log.back().substr(p.log.back().size() - exitCode.size()), exitCode) << p.log.back();
   const bool runsOn = std::any_of(s.registrationExits.begin(), s.registrationExits.end(),
@@ -257,7 +323,6 @@ constexpr std::uint64_t V(std::uint64_t a, std::uint64_t b, std::uint64_t c, std
   return a << 48 | b << 32 | c << 16 | d;
 }
 constexpr std::uint64_t kPayload = V(6, 1, 95, 45);
-const std::string kWow = "C:\\WINDOWS\\SysWOW64";
 const std::string kTarget = kSys + "\\MSCOMCTL.OCX";
 
 // clang-format off
@@ -331,13 +396,6 @@ TEST_P(VersionRule, DecidesWhatIsWrittenRegisteredAndLogged) {
 INSTANTIATE_TEST_SUITE_P(Flow, VersionRule, ::testing::ValuesIn(kVersionCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(WindowFlow, SilentRunCreatesNoWindow) {
-  Program run;
-  run.p.commandLine = "setup.exe /s";
-  EXPECT_EQ(run.Until([&] { run.app.Start(); }), kExitSuccess);
-  EXPECT_EQ(run.backend.views, 0);
-}
-
 TEST(WindowFlow, NextShowsTheInstallationWindowInTheWelcomeWindowsPlaceAndOuterSize) {
   Program run;
   FrmWelcome& welcome = run.app.Welcome();
@@ -360,6 +418,23 @@ TEST(WindowFlow, UnexpectedErrorEndsWithCodeThreeReportedOnlyInAnInteractiveRun)
     run.p.commandLine = std::string("setup.exe") + tail;
     EXPECT_EQ(run.Until([&] { run.p.ReportUnexpectedError("disk on fire"); }), 3);
     EXPECT_EQ(run.p.boxes.size(), *tail ? 0u : 1u) << tail;
+  }
+}
+
+TEST(WindowFlow, SecondCopyTouchesNothingSaysSoWhenInteractiveAndEndsWith1618) {
+  for (const char* tail : {" /s", ""}) {
+    Program run;
+    run.p.commandLine = std::string("setup.exe") + tail;
+    run.p.otherSetupRunning = true;
+    run.p.files[kSys + "\\MSCAL.OCX"] = {"MZ old"};
+    EXPECT_EQ(run.Until([&] { run.app.Start(); }), kExitAnotherSetupRunning);
+    EXPECT_EQ(run.p.events, std::vector<std::string>{"lock"});
+    EXPECT_EQ(run.backend.views, 0);
+    EXPECT_EQ(run.p.boxes, *tail ? std::vector<std::string>{}
+                                 : std::vector<std::string>{"Tarnvel Vivi-Installation Setup|Setup "
+                                                            "is already running.|0x30"});
+    EXPECT_EQ(run.p.log.back(),
+              "Another copy of the setup is running: nothing done, exit code 1618");
   }
 }
 
