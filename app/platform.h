@@ -92,11 +92,6 @@ class Platform {
 
   // The attributes of what is at `path`; none when nothing is there.
   virtual std::optional<std::uint32_t> FileAttributes(const std::string& path) = 0;
-  // The bare file name when a file exists at `path` that is neither hidden,
-  // nor a system file, nor a directory; the empty text otherwise.
-  std::string FilePresence(const std::string& path) {
-    return PresentFileName(path, FileAttributes(path));
-  }
 
   // The binary file version of the image at `path`, read without loading it
   // and without holding up anyone who has it open; none when it has no

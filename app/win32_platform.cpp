@@ -84,6 +84,9 @@ bool Win32Platform::ResetAttributes(const std::string& path) {
          Failed(OutputStep::kAttributes);
 }
 
+static_assert(kAttributeHidden == FILE_ATTRIBUTE_HIDDEN && kAttributeSystem == FILE_ATTRIBUTE_SYSTEM &&
+              kAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY);
+
 std::optional<std::uint32_t> Win32Platform::FileAttributes(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
