@@ -26,6 +26,18 @@ inline std::string Payload(const std::string& name) {
   return ReadWhole(kPayloads + "\\" + name).value_or("(missing)");
 }
 
+// The text of each log in `folder`, oldest first.
+inline std::vector<std::string> LogTexts(const std::string& folder) {
+  std::vector<std::string> texts;
+  for (const std::string& name : LogsIn(folder))
+    texts.push_back(ReadWhole(folder + "\\" + name).value_or(""));
+  return texts;
+}
+inline void ExpectLines(const std::string& log, std::initializer_list<const char*> lines) {
+  for (const char* line : lines)
+    EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
+}
+
 // Each stand-in's DllRegisterServer leaves a value named after its file.
 inline bool Registered(const std::string& name) {
   return ::RegGetValueA(HKEY_CURRENT_USER, kMarkKey, name.c_str(), RRF_RT_REG_DWORD, nullptr,
