@@ -20,4 +20,4 @@ trap tarnvel_wine_session_stop EXIT
 export TARNVEL_WINE_KINDS="win64 win32"
 tarnvel_wine_session_start
 # After wine-run.sh's own limit, so that one says which program it ended.
-ctest --preset win32 -j2 --timeout "$(tarnvel_test_timeout_s)" "$@"
+ctest --preset win32 -j2 --timeout $((TARNVEL_TEST_TIMEOUT_S + $(tarnvel_deadline_s))) "$@"

@@ -197,16 +197,11 @@ TEST_P(InstallRun, Scenario) {
   std::istringstream present(s.present);
   for (std::string word; present >> word;) {
     const std::size_t colon = std::min(word.find(':'), word.size());
-    const auto has = [&](char mark) { return word.find(mark, colon) != std::string::npos; };
+    const auto is = [&](char mark) { return word.find(mark, colon) != std::string::npos; };
     for (const Component& c : kManifest) {
       if (word.compare(0, colon, "*") != 0 && word.compare(0, colon, c.name) != 0) continue;
-      p.files[s.systemDirectory + "\\" + c.name] = {std::string("MZ old ") + c.name,
-                                                    has('r'),
-                                                    has('h'),
-                                                    has('s'),
-                                                    has('d'),
-                                                    has('l'),
-                                                    has('a')};
+      p.files[s.systemDirectory + "\\" + c.name] = {
+          std::string("MZ old ") + c.name, is('r'), is('h'), is('s'), is('d'), is('l'), is('a')};
     }
   }
   const std::size_t fileCount = p.files.size();
