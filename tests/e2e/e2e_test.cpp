@@ -16,7 +16,6 @@
 namespace tarnvel::test {
 namespace {
 
-constexpr char kPlantedNote[] = "planted-regsvr32-ran.txt";
 constexpr DWORD kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 // A genuine stand-in that tells another file version: its version record's
@@ -65,18 +64,17 @@ TEST(SilentRun, WritesOnlyOlderTargetsRegistersWrittenAndKeptShowsNothingLeavesN
     EXPECT_EQ(Attributes(Target(name)) & FILE_ATTRIBUTE_SYSTEM,
               name == "olepro32.dll" || name == "wshom.ocx" ? FILE_ATTRIBUTE_SYSTEM : 0u)
         << name << ": only what the rule would still break is marked";
-  // A regsvr32.exe waits beside setup.exe, in its current folder.
-  const std::string folder = NewFolder("tarnvel_silent");
-  ASSERT_TRUE(::CopyFileA(kSetupExe.c_str(), (folder + "\\setup.exe").c_str(), FALSE));
-  ASSERT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANTED_REGSVR32).c_str(),
-                          (folder + "\\regsvr32.exe").c_str(), FALSE));
+  // A regsvr32.exe and DLLs under system names wait beside setup.exe and in
+  // its current folder.
+  const std::string setupExe = PlantedSetup("tarnvel_silent");
+  const std::string current = PlantedFolder("tarnvel_silent_current");
   const std::string logs = NewFolder("tarnvel_silent_log");
   constexpr char kOverrides[] = "Software\\Wine\\DllOverrides";
   for (const int round : {1, 2}) {
     SCOPED_TRACE(round);
     std::optional<TemporaryFolderAt> temporary(logs);
     if (round == 2) ::RegSetKeyValueA(HKEY_CURRENT_USER, kOverrides, "sfc", REG_SZ, "", 1);
-    Process setup(folder + "\\setup.exe", "/s", folder);
+    Process setup(setupExe, "/s", current);
     temporary.reset();
     ASSERT_TRUE(setup.Started());
     std::set<std::string> windows;
@@ -89,13 +87,12 @@ TEST(SilentRun, WritesOnlyOlderTargetsRegistersWrittenAndKeptShowsNothingLeavesN
     EXPECT_EQ(setup.Exit(), 0u);
     EXPECT_EQ(windows, std::set<std::string>{});
   }
-  const std::string note = folder + "\\" + kPlantedNote;
   WaitUntil("the targets to be registered, or the planted regsvr32.exe to run", [&] {
     for (const auto& t : kSilentTargets)
-      if (t.registered && !Registered(t.name)) return Attributes(note) != INVALID_FILE_ATTRIBUTES;
+      if (t.registered && !Registered(t.name)) return !Matching(PlantMarks(), "*").empty();
     return true;
   });
-  EXPECT_EQ(Attributes(note), INVALID_FILE_ATTRIBUTES) << "the planted regsvr32.exe ran";
+  EXPECT_EQ(Matching(PlantMarks(), "*"), std::vector<std::string>{}) << "planted, and run";
   for (const auto& t : kSilentTargets) {
     SCOPED_TRACE(t.name);
     EXPECT_TRUE(ReadWhole(Target(t.name)) == (t.replaced ? Payload(t.name) : placed[t.name]))
@@ -126,36 +123,34 @@ TEST(SilentRun, WritesOnlyOlderTargetsRegistersWrittenAndKeptShowsNothingLeavesN
 }
 
 // The windowing libraries and advapi32 are for an interactive run: a silent
-// one, nothing to write or three files, loads none of them, nor needs a
-// display. Nor does its log: the run with targets keeps one, the other cannot,
-// for its temporary folder is a file, and ends no differently. The stand-in
-// regsvr32.exe fails one registration and finds nothing to register in another.
+// one, nothing to write or one file, loads none of them, nor needs a display.
+// Nor does its log: the run without a target keeps one, the other cannot,
+// for its temporary folder is a file, and ends no differently.
 TEST(SilentRun, LoadsNoWindowingLibraryWhetherOrNotItWritesOrKeepsALog) {
-  const StandInRegsvr32 standIn;
   const std::string logs = NewFolder("tarnvel_traced_log");
   const std::string notAFolder = logs + "\\not a folder";
   ASSERT_TRUE(WriteWhole(notAFolder, "a file"));
   for (const bool writes : {false, true}) {
-    SCOPED_TRACE(writes ? "three targets present" : "no target present, no log");
+    SCOPED_TRACE(writes ? "one target present, no log" : "no target present");
     Targets targets;
-    for (const char* name : {"MSINET.OCX", "SYSINFO.OCX", "MSCOMM32.OCX"})
-      if (writes) targets.Place(name);
-    std::optional<TemporaryFolderAt> temporary(writes ? logs : notAFolder);
+    if (writes) targets.Place("MSCOMM32.OCX");
+    std::optional<TemporaryFolderAt> temporary(writes ? notAFolder : logs);
     const Traced run = RunTracingLibraries(kSetupExe, "/s");
     temporary.reset();
-    EXPECT_EQ(run.exitCode, std::optional<DWORD>(writes ? 1 : 0));
+    EXPECT_EQ(run.exitCode, std::optional<DWORD>(0));
     EXPECT_EQ(run.libraries.count("kernel32.dll"), 1u) << "the libraries it loads are not seen";
     for (const char* library : {"user32.dll", "gdi32.dll", "advapi32.dll"})
       EXPECT_EQ(run.libraries.count(library), 0u) << library;
-    EXPECT_TRUE(!writes || ReadWhole(Target("MSCOMM32.OCX")) == Payload("MSCOMM32.OCX"));
+    if (writes) {
+      EXPECT_TRUE(ReadWhole(Target("MSCOMM32.OCX")) == Payload("MSCOMM32.OCX"));
+      EXPECT_TRUE(Registered("MSCOMM32.OCX")) << "waited for";
+    }
   }
   const std::vector<std::string> log = LogTexts(logs);
   ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(log[0].substr(12, 55), " Tarnvel setup 1.0.0.0, command tail \"/s\": silent run\r\n");
-  ExpectLines(log[0], {"MSINET.OCX: registration exit code 5, failed\r\n",
-                       "SYSINFO.OCX: registration exit code 4, not self-registering",
-                       "MSCOMM32.OCX: registration exit code 0, registered\r\n"});
-  const std::string last = " End: 0 copies failed, 1 registration failed, exit code 1\r\n";
+  const std::string first = " Tarnvel setup 1.0.0.0, command tail \"/s\": silent run\r\n";
+  const std::string last = " End: 0 copies failed, 0 registrations failed, exit code 0\r\n";
+  EXPECT_EQ(log[0].substr(12, first.size()), first) << log[0];
   EXPECT_EQ(log[0].substr(log[0].size() - std::min(log[0].size(), last.size())), last) << log[0];
   EXPECT_EQ(ReadWhole(notAFolder), "a file");
 }
@@ -251,6 +246,40 @@ TEST(GuiRun, AskModeShowsEachQuestionOverTheGrownBarAndEndsWithTheFinishMessage)
   EXPECT_TRUE(ReadWhole(Target("SYSINFO.OCX")) == OlderCopy("SYSINFO.OCX")) << "Cancel leaves it";
   EXPECT_TRUE(
       WaitUntil("MSCOMCTL.OCX to be registered", [] { return Registered("MSCOMCTL.OCX"); }));
+}
+
+TEST(GuiRun, FailedRegistrationWithholdsTheFinishMessageGivesOneAndIsLogged) {
+  const StandInRegsvr32 standIn;
+  Targets targets;
+  targets.Place("MSINET.OCX");    // the stand-in fails it: 5
+  targets.Place("SYSINFO.OCX");   // nothing to register: 4
+  targets.Place("MSCOMM32.OCX");  // 0
+  const std::string logs = NewFolder("tarnvel_gui_log");
+  std::optional<TemporaryFolderAt> temporary(logs);
+  // Run to its end with DLLs under system names beside it and in its folder.
+  const std::string setupExe = PlantedSetup("tarnvel_gui_planted");
+  Process setup(setupExe, "", setupExe.substr(0, setupExe.rfind('\\')));
+  temporary.reset();
+  const HWND welcome = WaitForWindow(setup, kWelcome);
+  ASSERT_NE(welcome, nullptr);
+  Click(ButtonOf(welcome, "Next >>"));
+  const HWND installation = WaitForWindow(setup, kInstallation);
+  ASSERT_NE(installation, nullptr);
+  Click(ButtonOf(installation, "Install"));
+  const MessageBoxShown shown = WaitForMessageBox(setup);
+  EXPECT_EQ(shown.box, nullptr) << shown.title << ": " << shown.text;
+  if (shown.box != nullptr) Answer(shown, IDOK);
+  EXPECT_EQ(setup.Exit(), 1u);
+
+  const std::vector<std::string> log = LogTexts(logs);
+  ASSERT_EQ(log.size(), 1u);
+  ExpectLines(log[0], {"command tail \"\": interactive run\r\n",
+                       "MSINET.OCX: registration exit code 5, failed\r\n",
+                       "SYSINFO.OCX: registration exit code 4, not self-registering",
+                       "MSCOMM32.OCX: registration exit code 0, registered\r\n",
+                       "End: 0 copies failed, 1 registration failed, exit code 1\r\n"});
+  EXPECT_EQ(log[0].find("Windows cannot be asked"), std::string::npos) << log[0];
+  EXPECT_EQ(Matching(PlantMarks(), "*"), std::vector<std::string>{}) << "planted, and loaded";
 }
 
 TEST(GuiRun, CloseBoxAsksToConfirmAndYesEndsWithTheCancelledCode) {

@@ -211,6 +211,26 @@ TEST(SetupResources, IconGroup1HoldsTheOneImage30001) {
   ::FreeLibrary(setup);
 }
 
+// Its imports come from the system directory too, though one of that name
+// lies beside this program and the process searches here first.
+TEST(StartUp, LibraryLoadedFromTheSystemDirectoryTakesItsImportsFromThere) {
+  const std::string user = SystemDirectory() + "\\tvltest_user.dll";
+  const std::string plant = SystemDirectory() + "\\tvltest_plant.dll";
+  ASSERT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANT_USER_DLL).c_str(), user.c_str(), FALSE));
+  ASSERT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANT_DLL).c_str(), plant.c_str(), FALSE));
+  const HMODULE loaded = LoadFromSystemDirectory("tvltest_user.dll");
+  char taken[MAX_PATH] = "", self[MAX_PATH] = "";
+  ::GetModuleFileNameA(::GetModuleHandleA("tvltest_plant.dll"), taken, MAX_PATH);
+  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+  if (loaded != nullptr) ::FreeLibrary(loaded);
+  Remove(user);
+  Remove(plant);
+  ASSERT_NE(loaded, nullptr);
+  const std::string besideSelf = std::string(self, std::strrchr(self, '\\') + 1);
+  EXPECT_NE(*taken, '\0');
+  EXPECT_EQ(_strnicmp(taken, besideSelf.c_str(), besideSelf.size()) == 0, false) << taken;
+}
+
 // Last: it changes how this process loads DLLs.
 TEST(StartUp, HardenedProcessNoLongerLoadsADllFromBesideTheProgram) {
   const HMODULE before = ::LoadLibraryA("tvltest_plant.dll");
