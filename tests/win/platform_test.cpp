@@ -73,6 +73,7 @@ TEST(Extraction, WritesExactlyThePayloadOverPresentFilesOnlyAndLeavesNoTemporary
     const SaveOutcome outcome = SaveResToDisk(platform, errCount, 1, c.type, path);
     EXPECT_EQ(outcome == SaveOutcome::kWritten, c.written);
     EXPECT_EQ(outcome == SaveOutcome::kInUse, c.heldByAnother) << "in use waits for a restart";
+    EXPECT_EQ(errCount, c.written || c.heldByAnother ? 0 : 1) << "a failure counts once";
     if (other != INVALID_HANDLE_VALUE) ::CloseHandle(other);
     if (!c.written) {
       EXPECT_EQ(int(platform.LastOutputFailure().step), int(c.failure.step));
