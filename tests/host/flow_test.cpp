@@ -40,14 +40,39 @@ struct Program {
     }
     return std::nullopt;
   }
+  // Through Next, the ask option when `ask`, and Install: the exit code.
+  std::optional<int> Install(bool ask) {
+    return Until([&] {
+      app.Start();
+      app.Welcome().cmdNext.Click();
+      if (ask) app.Installation().OptAsk.Click();
+      app.Installation().cmdInstall.Click();
+    });
+  }
+  // Every payload, "MZ new NAME", and the targets `present` names in the
+  // system directory: "*" for all, each name with marks after a colon: r
+  // read-only, h hidden, s system, d directory, a access denied, l held by
+  // another program.
+  void Arrange(const std::string& present) {
+    for (const Component& c : kManifest)
+      p.payloads[Upper(c.name)] = "MZ new " + std::string(c.name);
+    std::istringstream words(present);
+    for (std::string word; words >> word;) {
+      const std::size_t colon = std::min(word.find(':'), word.size());
+      const auto is = [&](char mark) { return word.find(mark, colon) != std::string::npos; };
+      for (const Component& c : kManifest) {
+        if (word.compare(0, colon, "*") != 0 && word.compare(0, colon, c.name) != 0) continue;
+        p.files[p.systemDirectory + "\\" + c.name] = {
+            "MZ old " + std::string(c.name), is('r'), is('h'), is('s'), is('d'), is('l'), is('a')};
+      }
+    }
+  }
 };
 
 struct Scenario {
   const char* name;
   const char* commandLine;
-  // Targets in the system directory, "*" for all, each name with marks after
-  // a colon: r read-only, h hidden, s system, d directory, a access denied,
-  // l held by another program.
+  // Targets in the system directory, as Program::Arrange takes them.
   const char* present;
   const char* clicks;  // the user's, in order, until the program ends
   std::vector<int> answers;
@@ -193,17 +218,7 @@ TEST_P(InstallRun, Scenario) {
   p.wow64Directory = s.wow64Directory;
   p.restartRefused = s.restartRefused;
   const std::uint32_t clockAtStart = p.clock;
-  for (const Component& c : kManifest) p.payloads[Upper(c.name)] = std::string("MZ new ") + c.name;
-  std::istringstream present(s.present);
-  for (std::string word; present >> word;) {
-    const std::size_t colon = std::min(word.find(':'), word.size());
-    const auto is = [&](char mark) { return word.find(mark, colon) != std::string::npos; };
-    for (const Component& c : kManifest) {
-      if (word.compare(0, colon, "*") != 0 && word.compare(0, colon, c.name) != 0) continue;
-      p.files[s.systemDirectory + "\\" + c.name] = {
-          std::string("MZ old ") + c.name, is('r'), is('h'), is('s'), is('d'), is('l'), is('a')};
-    }
-  }
+  run.Arrange(s.present);
   const std::size_t fileCount = p.files.size();
 
   std::vector<std::string> failureLine;
@@ -368,19 +383,13 @@ TEST_P(VersionRule, DecidesWhatIsWrittenRegisteredAndLogged) {
     p.wow64Directory = c.wow64;
     p.fileProtection = c.protection;
     if (*c.protectedPath) p.protectedFiles = {c.protectedPath};
-    for (const Component& comp : kManifest) p.payloads[Upper(comp.name)] = "MZ new";
+    run.Arrange("");
     const std::string payload = c.payload ? VersionedImage(*c.payload) : "MZ new MSCOMCTL.OCX";
     const std::string installed = c.installed ? VersionedImage(*c.installed) : "MZ old";
     p.payloads["MSCOMCTL.OCX"] = payload;
     p.files[kTarget] = {installed};
     if (ask) p.answers = {kIdYes};
-    EXPECT_EQ(run.Until([&] {
-      run.app.Start();
-      run.app.Welcome().cmdNext.Click();
-      if (ask) run.app.Installation().OptAsk.Click();
-      run.app.Installation().cmdInstall.Click();
-    }),
-              kExitSuccess);
+    EXPECT_EQ(run.Install(ask), kExitSuccess);
     EXPECT_EQ(std::count(p.events.begin(), p.events.end(), "write " + kTarget), c.written);
     EXPECT_TRUE(p.files[kTarget].bytes == (c.written ? payload : installed));
     EXPECT_EQ(p.starts.size(), c.registered ? 1u : 0u);
@@ -444,16 +453,10 @@ TEST(WindowFlow, SecondCopyTouchesNothingSaysSoWhenInteractiveAndEndsWith1618) {
 TEST(RunLog, NamesEachComponentsOutcomeAndEachRegistrationsExitCode) {
   Program run;
   FakePlatform& p = run.p;
-  for (const Component& c : kManifest) p.payloads[Upper(c.name)] = "MZ new";
+  run.Arrange(
+      "agentctl.dll asycfilt.dll COMCAT.DLL:hs COMCT232.OCX COMCTL32.OCX Flash.ocx "
+      "MCI32.OCX MSCAL.OCX");
   p.payloads.erase("ASYCFILT.DLL");
-  p.files[kSys + "\\agentctl.dll"] = {"MZ old"};
-  p.files[kSys + "\\asycfilt.dll"] = {"MZ old"};
-  p.files[kSys + "\\COMCAT.DLL"] = {"MZ old", false, true, true};
-  p.files[kSys + "\\COMCT232.OCX"] = {"MZ old"};
-  p.files[kSys + "\\COMCTL32.OCX"] = {"MZ old"};
-  p.files[kSys + "\\Flash.ocx"] = {"MZ old"};
-  p.files[kSys + "\\MCI32.OCX"] = {"MZ old"};
-  p.files[kSys + "\\MSCAL.OCX"] = {"MZ old"};
   p.failWrite = {kSys + "\\COMCTL32.OCX"};
   p.exitCodes = {{"agentctl.dll", 5},
                  {"COMCT232.OCX", 0xC0000005},
@@ -461,13 +464,7 @@ TEST(RunLog, NamesEachComponentsOutcomeAndEachRegistrationsExitCode) {
                  {"MSCAL.OCX", 4}};
   p.leftovers = {kSys + "\\~tvl1a_2.tmp"};
   p.answers = {kIdYes, kIdYes, kIdYes, kIdYes, kIdYes, kIdNo, kIdYes};
-  EXPECT_EQ(run.Until([&] {
-    run.app.Start();
-    run.app.Welcome().cmdNext.Click();
-    run.app.Installation().OptAsk.Click();
-    run.app.Installation().cmdInstall.Click();
-  }),
-            kExitFailures);
+  EXPECT_EQ(run.Install(true), kExitFailures);
   std::vector<std::string> lines = p.log;
   lines.erase(std::remove_if(lines.begin(), lines.end(),
                              [](const std::string& l) { return l.find(": absent") != l.npos; }),
