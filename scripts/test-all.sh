@@ -11,13 +11,18 @@ bash scripts/bootstrap.sh
 
 tarnvel_build host
 ctest --preset host
-# The fuzzer takes the stand-ins the Windows build links as seeds.
 tarnvel_build win32
-bash scripts/fuzz-image-version.sh 60
-
+# The Wine prefixes boot beside the fuzzer's minute, which takes the stand-ins
+# the Windows build links as seeds.
 . tests/wine/wine-env.sh
-trap tarnvel_wine_session_stop EXIT
-export TARNVEL_WINE_KINDS="win64 win32"
-tarnvel_wine_session_start
+export TARNVEL_WINE_KINDS="win64 win32" TARNVEL_WINE_SESSION
+TARNVEL_WINE_SESSION=$(mktemp -d /tmp/tarnvel-wine.XXXXXX)
+trap '[ -z "${boot:-}" ] || wait "$boot" || true; tarnvel_wine_session_stop' EXIT
+tarnvel_start_display
+tarnvel_wine_session_start "$TARNVEL_WINE_SESSION" &
+boot=$!
+bash scripts/fuzz-image-version.sh 60
+wait "$boot"
+tarnvel_wine_session_join "$TARNVEL_WINE_SESSION"
 # After wine-run.sh's own limit, so that one says which program it ended.
 ctest --preset win32 -j2 --timeout $((TARNVEL_TEST_TIMEOUT_S + $(tarnvel_deadline_s))) "$@"

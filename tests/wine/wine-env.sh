@@ -146,18 +146,29 @@ tarnvel_wine_session_start() {
     tarnvel_boot_prefix "$prefix" "$kind" || return 1
     TARNVEL_WINE_START_MS=$start
     tarnvel_size_deadlines || return 1
-    # For the test runner: the longest a test program takes in any of them.
-    [ "$TARNVEL_RUN_DEADLINE_S" -le "${TARNVEL_TEST_TIMEOUT_S:-0}" ] ||
-      export TARNVEL_TEST_TIMEOUT_S=$TARNVEL_RUN_DEADLINE_S
     declare -p WINEPREFIX WINEARCH WINEDLLOVERRIDES TARNVEL_SYSDIR_UNIX TARNVEL_WINE_START_MS \
       TARNVEL_DEADLINE_MS TARNVEL_RUN_DEADLINE_S | sed 's/^declare -x/export/' >"$prefix/.tarnvel-ready"
   done
+  tarnvel_wine_session_join "$root"
+}
+
+# Takes up the session in $1, started here or in another shell of this run:
+# the first kind's prefix in use, and for the test runner the longest a test
+# program may take in any of them.
+tarnvel_wine_session_join() {
+  local kind longest=0
+  export TARNVEL_WINE_SESSION=$1
+  for kind in $TARNVEL_WINE_KINDS; do
+    tarnvel_wine_use "$kind" || return 1
+    [ "$TARNVEL_RUN_DEADLINE_S" -le "$longest" ] || longest=$TARNVEL_RUN_DEADLINE_S
+  done
+  export TARNVEL_TEST_TIMEOUT_S=$longest
   tarnvel_wine_use "${TARNVEL_WINE_KINDS%% *}"
 }
 
 tarnvel_wine_session_stop() {
   local root=${TARNVEL_WINE_SESSION:-} kind
-  [ -n "$root" ] && for kind in $TARNVEL_WINE_KINDS; do
+  [ -n "$root" ] && for kind in ${TARNVEL_WINE_KINDS:-win64}; do
     WINEPREFIX=$(tarnvel_prefix_of "$kind" "$root") /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
   done
   if [ -n "${TARNVEL_XVFB_PID:-}" ]; then
