@@ -1,5 +1,9 @@
 // What the run learns about a present target before it decides on it: its
-// version, whether Windows protects it, and where it truly lives.
+// version, whether it holds the payload's very bytes, whether Windows
+// protects it, and where it truly lives.
+#include <algorithm>
+#include <cstring>
+
 #include "app/win32_platform.h"
 #include "app/win32_startup.h"
 #include "install/image_version.h"
@@ -26,6 +30,14 @@ class ImageFile : public ImageBytes {
   HANDLE file_;
 };
 
+// Opened for reading only, and shared with every other program, writers and
+// deleters included: a target is read without holding anyone up.
+UniqueHandle OpenShared(const std::string& path) {
+  return UniqueHandle(::CreateFileA(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 // A module loaded for the rest of the run.
 HMODULE SystemLibrary(const std::string& systemDirectory, const char* name) {
   if (systemDirectory.empty()) return nullptr;
@@ -35,12 +47,27 @@ HMODULE SystemLibrary(const std::string& systemDirectory, const char* name) {
 }  // namespace
 
 std::optional<std::uint64_t> Win32Platform::FileVersion(const std::string& path) {
-  const UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const UniqueHandle file = OpenShared(path);
   if (!file) return std::nullopt;
   ImageFile image(file.Get());
   return ImageFileVersion(image);
+}
+
+bool Win32Platform::FileHolds(const std::string& path, const std::uint8_t* data, std::size_t size) {
+  const UniqueHandle file = OpenShared(path);
+  LARGE_INTEGER fileSize;
+  if (!file || !::GetFileSizeEx(file.Get(), &fileSize) ||
+      static_cast<std::uint64_t>(fileSize.QuadPart) != size)
+    return false;
+  // In pieces, so that a difference ends the reading where it shows.
+  ImageFile image(file.Get());
+  std::vector<std::uint8_t> piece(std::min<std::size_t>(size, 64 * 1024));
+  for (std::size_t at = 0; at < size; at += piece.size()) {
+    const std::size_t length = std::min(piece.size(), size - at);
+    if (!image.Read(at, piece.data(), length) || std::memcmp(piece.data(), data + at, length) != 0)
+      return false;
+  }
+  return true;
 }
 
 std::optional<bool> Win32Platform::FileProtected(const std::string& path) {

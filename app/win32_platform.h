@@ -108,8 +108,9 @@ class Win32Platform : public Platform {
   std::uint32_t Milliseconds() override;
   OutputFailure LastOutputFailure() override { return failure_; }
   std::optional<std::uint32_t> FileAttributes(const std::string& path) override;
-  // These three live in win32_file_facts.cpp.
+  // These four live in win32_file_facts.cpp.
   std::optional<std::uint64_t> FileVersion(const std::string& path) override;
+  bool FileHolds(const std::string& path, const std::uint8_t* data, std::size_t size) override;
   // Asks sfc.dll's SfcIsFileProtected, loaded from the system directory on
   // first need.
   std::optional<bool> FileProtected(const std::string& path) override;
