@@ -99,12 +99,10 @@ class FakePlatform : public Platform {
     const std::string& bytes = it->second.bytes;
     return ImageFileVersion(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   }
-  // A file another program holds without sharing, or that it may not
-  // open, cannot be read.
   bool FileHolds(const std::string& path, const std::uint8_t* data, std::size_t size) override {
     events.push_back("compare " + path);
     const auto it = files.find(path);
-    return it != files.end() && !it->second.locked && !it->second.denied &&
+    return it != files.end() &&
            it->second.bytes == std::string(reinterpret_cast<const char*>(data), size);
   }
   std::optional<bool> FileProtected(const std::string& path) override {

@@ -1,13 +1,16 @@
-// The Win32 platform services and the payload extraction on the real file
-// system, in folders of the test's own; start-up hardening; setup.exe's
-// resources as Windows reads them. The payloads are platform_test.rc's.
+// The Win32 platform services, the payload extraction and the silent run on
+// the real file system, in folders of the test's own; start-up hardening;
+// setup.exe's resources as Windows reads them. The payloads are
+// platform_test.rc's.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <set>
+#include <utility>
 
+#include "app/setup_app.h"
 #include "app/win32_platform.h"
 #include "app/win32_startup.h"
 #include "driver.h"
@@ -20,6 +23,21 @@ const std::string kTestPayload =
     std::string("MZ\x90\0\0\xFF", 6) + " tvltest payload 0123456789abcdefghijklmnopqrstuvwxyz";
 constexpr DWORD kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 constexpr char kEndInPump[] = "--end-in-pump";
+constexpr char kInstallIn[] = "--install-in";
+
+// The silent run with a folder of the caller's as its system directory. It
+// leaves the machine-wide setup lock to setup.exe's own runs in other tests.
+class FolderPlatform : public Win32Platform {
+ public:
+  explicit FolderPlatform(std::string folder) : folder_(std::move(folder)) {}
+  std::string CommandLine() override { return "setup.exe /s"; }
+  std::string SystemDirectory() override { return folder_; }
+  std::string Wow64SystemDirectory() override { return ""; }
+  bool TakeSetupLock() override { return true; }
+
+ private:
+  std::string folder_;
+};
 
 TEST(FilePresence, NamesOnlyFilesThatAreNeitherHiddenNorSystemNorDirectories) {
   const std::string folder = NewFolder("tvltest_presence");
@@ -66,6 +84,45 @@ TEST(FileFacts, VersionsReadAlongsideAWriterAndTheRedirectedSystemDirectoryIsAsk
   for (char& ch : wow64) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
   EXPECT_EQ(wow64, "c:\\windows\\syswow64");
   EXPECT_EQ(platform.FileProtected(wow64 + "\\oleaut32.dll"), std::optional<bool>(false));
+}
+
+// Whether a target holds a payload byte for byte: read as its version is,
+// alongside a writer, but not while another program keeps it to itself.
+TEST(FileFacts, HoldsThePayloadOnlyWithItsVeryBytesAndNothingUnreadable) {
+  const std::string path = NewFolder("tvltest_holds") + "\\target.dll";
+  // Larger than a piece of the comparison: the last piece counts too.
+  const std::string big = ReadWhole(BuildPath(TARNVEL_PAYLOAD_DIR) + "\\MSCOMCTL.OCX").value_or("");
+  std::string bigLastByteOff = big;
+  bigLastByteOff.back() ^= 1;
+  const std::string& small = kTestPayload;
+  constexpr DWORD kNobody = ~0u;  // else the sharing of another program's handle
+  const struct {
+    std::string payload, target;
+    DWORD holderSharing;
+    bool holds;
+  } cases[] = {
+      {small, small, kNobody, true},
+      {big, big, kNobody, true},
+      {big, bigLastByteOff, kNobody, false},
+      {small, small + "x", kNobody, false},
+      {small, small.substr(0, small.size() - 1), kNobody, false},
+      {small, small, FILE_SHARE_READ | FILE_SHARE_WRITE, true},
+      {small, small, 0, false},
+  };
+  Win32Platform platform;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.payload.size() << " bytes over " << c.target.size()
+                                    << ", held sharing " << c.holderSharing);
+    ASSERT_TRUE(WriteWhole(path, c.target));
+    const UniqueHandle other(c.holderSharing == kNobody
+                                 ? INVALID_HANDLE_VALUE
+                                 : ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                                 c.holderSharing, nullptr, OPEN_EXISTING, 0,
+                                                 nullptr));
+    EXPECT_EQ(static_cast<bool>(other), c.holderSharing != kNobody);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(c.payload.data());
+    EXPECT_EQ(platform.FileHolds(path, data, c.payload.size()), c.holds);
+  }
 }
 
 TEST(Extraction, WritesExactlyThePayloadOverPresentFilesOnlyAndLeavesNoTemporaryFile) {
@@ -225,6 +282,48 @@ TEST(Extraction, EndedInsideEitherPumpTheTargetIsOldOrNewAndNoTemporaryFileIsLef
   EXPECT_EQ(Matching(folder, "~tvl*"), std::vector<std::string>{});
 }
 
+// Volume serial and file index: the same file, not merely the same bytes.
+std::vector<DWORD> IdentityOf(const std::string& path) {
+  const UniqueHandle file(::CreateFileA(path.c_str(), 0,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file || !::GetFileInformationByHandle(file.Get(), &info)) return {};
+  return {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+// The silent run, twice, over a folder of the test's own that stands for the
+// system directory: in it a target whose payload has no version record, and
+// a regsvr32.exe that registers nothing. The first run writes the payload;
+// the second finds it there byte for byte and keeps the very file.
+TEST(Unversioned, SecondRunKeepsTheFileTheFirstWroteAndRegistersItAgain) {
+  const std::string folder = NewFolder("tvltest_twice");
+  const std::string target = folder + "\\agentctl.dll";
+  ASSERT_TRUE(WriteWhole(target, "MZ agentctl, the copy before"));
+  ASSERT_TRUE(::CopyFileA(BuildPath(TARNVEL_STAND_IN_REGSVR32).c_str(),
+                          (folder + "\\regsvr32.exe").c_str(), FALSE));
+  const std::string logs = NewFolder("tvltest_twice_log");
+  char self[MAX_PATH];
+  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::vector<std::vector<DWORD>> identities = {IdentityOf(target)};
+  for (int run : {1, 2}) {
+    SCOPED_TRACE(run);
+    const TemporaryFolderAt temporary(logs);
+    EXPECT_EQ(Process(self, kInstallIn + (" \"" + folder + "\"")).Exit(), 0u);
+    EXPECT_EQ(ReadWhole(target), "MZ agentctl stand-in");
+    identities.push_back(IdentityOf(target));
+    EXPECT_EQ(identities.back().size(), 3u);
+  }
+  EXPECT_NE(identities[1], identities[0]) << "the first run wrote no new file";
+  EXPECT_EQ(identities[2], identities[1]) << "the second run wrote it again";
+  const std::vector<std::string> logged = LogsIn(logs);
+  ASSERT_EQ(logged.size(), 2u);
+  const std::string second = ReadWhole(logs + "\\" + logged[1]).value_or("");
+  for (const char* line : {" agentctl.dll: kept, same bytes as the payload\r\n",
+                           " agentctl.dll: registration exit code 0, registered\r\n"})
+    EXPECT_NE(second.find(line), std::string::npos) << line << " in\n" << second;
+}
+
 TEST(SetupResources, EachPayloadStoredUnderItsUpperCaseNameWithId1Language1033ByteForByte) {
   EXPECT_EQ(StoreProblems(BuildPath(TARNVEL_SETUP_EXE), BuildPath(TARNVEL_PAYLOAD_DIR)),
             std::vector<std::string>{});
@@ -263,6 +362,11 @@ int main(int argc, char** argv) {
     std::int16_t errCount = 0;
     tarnvel::SaveResToDisk(platform, errCount, 1, "TVLTEST.DLL", argv[3]);
     return 99;  // not reached: the program ends in the pump
+  }
+  if (argc == 3 && std::strcmp(argv[1], tarnvel::test::kInstallIn) == 0) {
+    tarnvel::test::FolderPlatform platform(argv[2]);
+    tarnvel::SetupApp(platform).Start();
+    return 99;  // not reached: the run ends the program
   }
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
