@@ -38,12 +38,6 @@ UniqueHandle OpenShared(const std::string& path) {
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-// A module loaded for the rest of the run.
-HMODULE SystemLibrary(const std::string& systemDirectory, const char* name) {
-  if (systemDirectory.empty()) return nullptr;
-  return ::LoadLibraryA((systemDirectory + "\\" + name).c_str());
-}
-
 }  // namespace
 
 std::optional<std::uint64_t> Win32Platform::FileVersion(const std::string& path) {
@@ -70,14 +64,25 @@ bool Win32Platform::FileHolds(const std::string& path, const std::uint8_t* data,
   return true;
 }
 
-std::optional<bool> Win32Platform::FileProtected(const std::string& path) {
+FileProtection Win32Platform::FileProtected(const std::string& path) {
   using SfcIsFileProtectedFunction = BOOL(WINAPI*)(HANDLE, LPCWSTR);
+  // Loaded on first need, for the rest of the run.
+  static const HMODULE library = LoadSystemLibrary("sfc.dll");
   static const auto isProtected =
       reinterpret_cast<SfcIsFileProtectedFunction>(reinterpret_cast<void (*)()>(
-          ::GetProcAddress(SystemLibrary(SystemDirectory(), "sfc.dll"), "SfcIsFileProtected")));
-  if (isProtected == nullptr) return std::nullopt;
-  const std::vector<WCHAR> wide = WidePath(path);
-  return !wide.empty() && isProtected(nullptr, wide.data()) != FALSE;
+          library != nullptr ? ::GetProcAddress(library, "SfcIsFileProtected") : nullptr));
+  FileProtection answer;
+  if (library == nullptr) {
+    answer.asked = FileProtection::Asked::kNoLibrary;
+  } else if (isProtected == nullptr) {
+    // A library of that name that is not the system's own, say: the log names it.
+    answer.asked = FileProtection::Asked::kNoFunction;
+    answer.library = SystemDirectory() + "\\sfc.dll";
+  } else {
+    const std::vector<WCHAR> wide = WidePath(path);
+    answer.isProtected = !wide.empty() && isProtected(nullptr, wide.data()) != FALSE;
+  }
+  return answer;
 }
 
 std::string Win32Platform::Wow64SystemDirectory() {

@@ -113,7 +113,7 @@ class Win32Platform : public Platform {
   bool FileHolds(const std::string& path, const std::uint8_t* data, std::size_t size) override;
   // Asks sfc.dll's SfcIsFileProtected, loaded from the system directory on
   // first need.
-  std::optional<bool> FileProtected(const std::string& path) override;
+  FileProtection FileProtected(const std::string& path) override;
   std::string Wow64SystemDirectory() override;
   std::string ErrorText(std::uint32_t error) override;
   std::string ProgramVersion() override { return OwnFileVersion(); }
