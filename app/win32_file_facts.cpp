@@ -35,7 +35,7 @@ HMODULE SystemLibrary(const std::string& systemDirectory, const char* name) {
 }  // namespace
 
 std::optional<std::uint64_t> Win32Platform::FileVersion(const std::string& path) {
-  const UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+  const UniqueHandle file(::CreateFileW(Utf16From(path).c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return std::nullopt;
@@ -49,8 +49,7 @@ std::optional<bool> Win32Platform::FileProtected(const std::string& path) {
       reinterpret_cast<SfcIsFileProtectedFunction>(reinterpret_cast<void (*)()>(
           ::GetProcAddress(SystemLibrary(SystemDirectory(), "sfc.dll"), "SfcIsFileProtected")));
   if (isProtected == nullptr) return std::nullopt;
-  const std::vector<WCHAR> wide = WidePath(path);
-  return !wide.empty() && isProtected(nullptr, wide.data()) != FALSE;
+  return isProtected(nullptr, Utf16From(path).c_str()) != FALSE;
 }
 
 std::string Win32Platform::Wow64SystemDirectory() {
@@ -58,7 +57,7 @@ std::string Win32Platform::Wow64SystemDirectory() {
   const auto isWow64Process =
       SystemFunction<BOOL(WINAPI*)(HANDLE, PBOOL)>("kernel32.dll", "IsWow64Process");
   const auto getWow64Directory =
-      SystemFunction<UINT(WINAPI*)(LPSTR, UINT)>("kernel32.dll", "GetSystemWow64DirectoryA");
+      SystemFunction<UINT(WINAPI*)(LPWSTR, UINT)>("kernel32.dll", "GetSystemWow64DirectoryW");
   BOOL wow64 = FALSE;
   if (isWow64Process == nullptr || getWow64Directory == nullptr ||
       !isWow64Process(::GetCurrentProcess(), &wow64) || !wow64)
