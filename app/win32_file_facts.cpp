@@ -26,12 +26,6 @@ class ImageFile : public ImageBytes {
   HANDLE file_;
 };
 
-// A module loaded for the rest of the run.
-HMODULE SystemLibrary(const std::string& systemDirectory, const char* name) {
-  if (systemDirectory.empty()) return nullptr;
-  return ::LoadLibraryA((systemDirectory + "\\" + name).c_str());
-}
-
 }  // namespace
 
 std::optional<std::uint64_t> Win32Platform::FileVersion(const std::string& path) {
@@ -43,13 +37,24 @@ std::optional<std::uint64_t> Win32Platform::FileVersion(const std::string& path)
   return ImageFileVersion(image);
 }
 
-std::optional<bool> Win32Platform::FileProtected(const std::string& path) {
+FileProtection Win32Platform::FileProtected(const std::string& path) {
   using SfcIsFileProtectedFunction = BOOL(WINAPI*)(HANDLE, LPCWSTR);
+  // Loaded on first need, for the rest of the run.
+  static const HMODULE library = LoadSystemLibrary("sfc.dll");
   static const auto isProtected =
       reinterpret_cast<SfcIsFileProtectedFunction>(reinterpret_cast<void (*)()>(
-          ::GetProcAddress(SystemLibrary(SystemDirectory(), "sfc.dll"), "SfcIsFileProtected")));
-  if (isProtected == nullptr) return std::nullopt;
-  return isProtected(nullptr, Utf16From(path).c_str()) != FALSE;
+          library != nullptr ? ::GetProcAddress(library, "SfcIsFileProtected") : nullptr));
+  FileProtection answer;
+  if (library == nullptr) {
+    answer.asked = FileProtection::Asked::kNoLibrary;
+  } else if (isProtected == nullptr) {
+    // A library of that name that is not the system's own, say: the log names it.
+    answer.asked = FileProtection::Asked::kNoFunction;
+    answer.library = SystemDirectory() + "\\sfc.dll";
+  } else {
+    answer.isProtected = isProtected(nullptr, Utf16From(path).c_str()) != FALSE;
+  }
+  return answer;
 }
 
 std::string Win32Platform::Wow64SystemDirectory() {

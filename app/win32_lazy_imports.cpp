@@ -18,6 +18,7 @@
 #include <cstring>
 
 #include "app/platform.h"
+#include "app/win32_startup.h"
 
 namespace {
 bool userLibraryBound = false;
@@ -31,9 +32,7 @@ extern "C" FARPROC TarnvelBindLazyImport(const char* library, const char* name, 
   // The caller may have set the last error for the function to leave alone
   // (SetWindowLong, say): binding must not change it.
   const DWORD lastError = ::GetLastError();
-  // The libraries are known system DLLs; the default search is the system
-  // directory only (HardenProcess).
-  const HMODULE module = ::LoadLibraryA(library);
+  const HMODULE module = tarnvel::LoadSystemLibrary(library);
   const FARPROC found = module != nullptr ? ::GetProcAddress(module, name) : nullptr;
   if (found == nullptr) tarnvel::FailUnexpectedly("a system library is missing a function");
   *slot = found;

@@ -88,7 +88,7 @@ class Win32Platform : public Platform {
   std::optional<std::uint64_t> FileVersion(const std::string& path) override;
   // Asks sfc.dll's SfcIsFileProtected, loaded from the system directory on
   // first need.
-  std::optional<bool> FileProtected(const std::string& path) override;
+  FileProtection FileProtected(const std::string& path) override;
   std::string Wow64SystemDirectory() override;
   std::string ErrorText(std::uint32_t error) override;
   std::string ProgramVersion() override { return OwnFileVersion(); }

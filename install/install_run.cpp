@@ -23,11 +23,12 @@ TargetFound FrmInstllation::LookAtTarget(const std::string& name, const std::str
   // File protection does not follow the redirection of a 32-bit program's
   // system directory: it is asked by the path Windows knows the file by.
   const std::string known = SysDirTruePath + "\\" + name;
-  if (const auto isProtected = platform_.FileProtected(known)) {
-    found.protectedBySystem = *isProtected;
-  } else if (!fileProtectionMissing_) {
+  const FileProtection protection = platform_.FileProtected(known);
+  found.protectedBySystem = protection.isProtected;
+  // Nothing counts as protected then; said once.
+  if (protection.asked != FileProtection::Asked::kAnswered && !fileProtectionMissing_) {
     fileProtectionMissing_ = true;
-    platform_.Log(log_line::NoFileProtection());
+    platform_.Log(log_line::NoFileProtection(protection));
   }
   found.installedVersion = platform_.FileVersion(target);
   // A payload that cannot be loaded has no version here; the write that

@@ -96,8 +96,11 @@ std::string Older(const std::string& name, std::uint64_t installed, std::uint64_
   return name + ": installed " + VersionText(installed) + " is older than " + VersionText(payload);
 }
 
-std::string NoFileProtection() {
-  return "Windows cannot be asked which files it protects (no sfc.dll): none counts as protected";
+std::string NoFileProtection(const FileProtection& protection) {
+  const std::string why = protection.asked == FileProtection::Asked::kNoFunction
+                              ? protection.library + " has no SfcIsFileProtected"
+                              : std::string("no sfc.dll");
+  return "Windows cannot be asked which files it protects (" + why + "): none counts as protected";
 }
 
 std::string Asked(const std::string& name, int answer) {

@@ -90,6 +90,41 @@ class Targets {
   }
 };
 
+// Where every planted program and DLL leaves its mark when it runs or is
+// loaded (a file named after it), for this process and those it starts.
+inline const std::string& PlantMarks() {
+  static const std::string marks = [] {
+    const std::string folder = NewFolder("tarnvel_plant_marks");
+    ::SetEnvironmentVariableA("TARNVEL_PLANT_MARKS", folder.c_str());
+    return folder;
+  }();
+  return marks;
+}
+
+// A new folder with a regsvr32.exe and, under the name of every library the
+// setup loads or brings in, and of those installers have been caught loading
+// from their own folder, a DLL: all of them mark PlantMarks() if they run.
+inline std::string PlantedFolder(const std::string& name) {
+  const std::string folder = NewFolder(name);
+  PlantMarks();
+  EXPECT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANTED_REGSVR32).c_str(),
+                          (folder + "\\regsvr32.exe").c_str(), FALSE));
+  for (const char* library :
+       {"user32",  "gdi32",    "advapi32", "sfc",      "sfc_os",  "uxtheme", "dwmapi",  "cryptbase",
+        "version", "comctl32", "msimg32",  "winmm",    "profapi", "userenv", "imm32",   "msctf",
+        "oleacc",  "apphelp",  "propsys",  "setupapi", "ntmarta", "clbcatq", "secur32", "msvcrt"})
+    EXPECT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANT_DLL).c_str(),
+                            (folder + "\\" + library + ".dll").c_str(), FALSE));
+  return folder;
+}
+
+// setup.exe copied into a PlantedFolder of that name.
+inline std::string PlantedSetup(const std::string& name) {
+  const std::string setup = PlantedFolder(name) + "\\setup.exe";
+  EXPECT_TRUE(::CopyFileA(kSetupExe.c_str(), setup.c_str(), FALSE));
+  return setup;
+}
+
 // The system's regsvr32.exe is the stand-in while this lives.
 class StandInRegsvr32 {
  public:

@@ -16,7 +16,6 @@
 namespace tarnvel::test {
 namespace {
 
-constexpr char kPlantedNote[] = "planted-regsvr32-ran.txt";
 constexpr DWORD kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 // What each target holds before the silent run, and what the run makes of
@@ -55,18 +54,17 @@ TEST(SilentRun, WritesOnlyOlderTargetsRegistersWrittenAndKeptShowsNothingLeavesN
     EXPECT_EQ(Attributes(Target(name)) & FILE_ATTRIBUTE_SYSTEM,
               name == "olepro32.dll" || name == "wshom.ocx" ? FILE_ATTRIBUTE_SYSTEM : 0u)
         << name << ": only what the rule would still break is marked";
-  // A regsvr32.exe waits beside setup.exe, in its current folder.
-  const std::string folder = NewFolder("tarnvel_silent");
-  ASSERT_TRUE(::CopyFileA(kSetupExe.c_str(), (folder + "\\setup.exe").c_str(), FALSE));
-  ASSERT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANTED_REGSVR32).c_str(),
-                          (folder + "\\regsvr32.exe").c_str(), FALSE));
+  // A regsvr32.exe and DLLs under system names wait beside setup.exe and in
+  // its current folder.
+  const std::string setupExe = PlantedSetup("tarnvel_silent");
+  const std::string current = PlantedFolder("tarnvel_silent_current");
   const std::string logs = NewFolder("tarnvel_silent_log");
   constexpr char kOverrides[] = "Software\\Wine\\DllOverrides";
   for (const int round : {1, 2}) {
     SCOPED_TRACE(round);
     std::optional<TemporaryFolderAt> temporary(logs);
     if (round == 2) ::RegSetKeyValueA(HKEY_CURRENT_USER, kOverrides, "sfc", REG_SZ, "", 1);
-    Process setup(folder + "\\setup.exe", "/s", folder);
+    Process setup(setupExe, "/s", current);
     temporary.reset();
     ASSERT_TRUE(setup.Started());
     std::set<std::string> windows;
@@ -79,13 +77,12 @@ TEST(SilentRun, WritesOnlyOlderTargetsRegistersWrittenAndKeptShowsNothingLeavesN
     EXPECT_EQ(setup.Exit(), 0u);
     EXPECT_EQ(windows, std::set<std::string>{});
   }
-  const std::string note = folder + "\\" + kPlantedNote;
   WaitUntil("the targets to be registered, or the planted regsvr32.exe to run", [&] {
     for (const auto& t : kSilentTargets)
-      if (t.registered && !Registered(t.name)) return Attributes(note) != INVALID_FILE_ATTRIBUTES;
+      if (t.registered && !Registered(t.name)) return !Matching(PlantMarks(), "*").empty();
     return true;
   });
-  EXPECT_EQ(Attributes(note), INVALID_FILE_ATTRIBUTES) << "the planted regsvr32.exe ran";
+  EXPECT_EQ(Matching(PlantMarks(), "*"), std::vector<std::string>{}) << "planted, and run";
   for (const auto& t : kSilentTargets) {
     SCOPED_TRACE(t.name);
     EXPECT_TRUE(ReadWhole(Target(t.name)) == (t.replaced ? Payload(t.name) : placed[t.name]))
@@ -254,7 +251,9 @@ TEST(GuiRun, FailedRegistrationWithholdsTheFinishMessageGivesOneAndIsLogged) {
   targets.Place("MSCOMM32.OCX");  // 0
   const std::string logs = NewFolder("tarnvel_gui_log");
   std::optional<TemporaryFolderAt> temporary(logs);
-  Process setup(kSetupExe, "");
+  // Run to its end with DLLs under system names beside it and in its folder.
+  const std::string setupExe = PlantedSetup("tarnvel_gui_planted");
+  Process setup(setupExe, "", setupExe.substr(0, setupExe.rfind('\\')));
   temporary.reset();
   const HWND welcome = WaitForWindow(setup, kWelcome);
   ASSERT_NE(welcome, nullptr);
@@ -276,6 +275,8 @@ TEST(GuiRun, FailedRegistrationWithholdsTheFinishMessageGivesOneAndIsLogged) {
                            "MSCOMM32.OCX: registration exit code 0, registered\r\n",
                            "End: 0 copies failed, 1 registration failed, exit code 1\r\n"})
     EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
+  EXPECT_EQ(log.find("Windows cannot be asked"), std::string::npos) << log;
+  EXPECT_EQ(Matching(PlantMarks(), "*"), std::vector<std::string>{}) << "planted, and loaded";
 }
 
 TEST(GuiRun, CloseBoxAsksToConfirmAndYesEndsWithTheCancelledCode) {

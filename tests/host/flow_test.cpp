@@ -248,7 +248,7 @@ struct VersionCase {
   std::optional<std::uint64_t> payload;    // none: a payload without one
   const char* protectedPath;               // what Windows protects, if anything
   std::string wow64;                       // the redirected system directory, if any
-  bool noFileProtection;                   // sfc.dll missing
+  FileProtection::Asked protection;        // whether Windows can be asked
   bool written, registered;
   const char* logged;  // a line of the log, whole
 };
@@ -259,32 +259,39 @@ constexpr std::uint64_t V(std::uint64_t a, std::uint64_t b, std::uint64_t c, std
 constexpr std::uint64_t kPayload = V(6, 1, 95, 45);
 const std::string kWow = "C:\\WINDOWS\\SysWOW64";
 const std::string kTarget = kSys + "\\MSCOMCTL.OCX";
+constexpr auto kAsked = FileProtection::Asked::kAnswered;
+constexpr auto kNoSfc = FileProtection::Asked::kNoLibrary;
+constexpr auto kNoFunction = FileProtection::Asked::kNoFunction;
 
 // clang-format off
 const VersionCase kVersionCases[] = {
-    {"NewerIsKeptAndRegistered", V(6, 1, 98, 46), kPayload, "", "", false, false, true,
+    {"NewerIsKeptAndRegistered", V(6, 1, 98, 46), kPayload, "", "", kAsked, false, true,
      "MSCOMCTL.OCX: kept, installed 6.1.98.46 is newer than 6.1.95.45"},
-    {"SameVersionIsKeptAndRegistered", kPayload, kPayload, "", "", false, false, true,
+    {"SameVersionIsKeptAndRegistered", kPayload, kPayload, "", "", kAsked, false, true,
      "MSCOMCTL.OCX: kept, installed 6.1.95.45 is the same as 6.1.95.45"},
-    {"OlderIsWrittenAndRegistered", V(6, 1, 95, 44), kPayload, "", "", false, true, true,
+    {"OlderIsWrittenAndRegistered", V(6, 1, 95, 44), kPayload, "", "", kAsked, true, true,
      "MSCOMCTL.OCX: installed 6.1.95.44 is older than 6.1.95.45"},
-    {"UnversionedTargetIsWritten", std::nullopt, kPayload, "", "", false, true, true,
+    {"UnversionedTargetIsWritten", std::nullopt, kPayload, "", "", kAsked, true, true,
      "MSCOMCTL.OCX: written"},
-    {"UnversionedPayloadIsWrittenOverANewerTarget", V(9, 0, 0, 0), std::nullopt, "", "", false,
+    {"UnversionedPayloadIsWrittenOverANewerTarget", V(9, 0, 0, 0), std::nullopt, "", "", kAsked,
      true, true, "MSCOMCTL.OCX: written"},
     {"ProtectedIsPassedOverUnregisteredEvenWhenOlder", V(1, 0, 0, 0), kPayload,
-     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", "", false, false, false,
+     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", "", kAsked, false, false,
      "MSCOMCTL.OCX: passed over, protected by Windows (installed 1.0.0.0, payload 6.1.95.45)"},
     {"ProtectedUnderWow64IsAskedForByItsSysWow64Path", std::nullopt, std::nullopt,
-     "C:\\WINDOWS\\SysWOW64\\MSCOMCTL.OCX", kWow, false, false, false,
+     "C:\\WINDOWS\\SysWOW64\\MSCOMCTL.OCX", kWow, kAsked, false, false,
      "MSCOMCTL.OCX: passed over, protected by Windows (installed without a version, payload "
      "without a version)"},
     {"Wow64SystemDirectoryPathIsNotWhatWindowsProtects", V(1, 0, 0, 0), kPayload,
-     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", kWow, false, true, true,
+     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", kWow, kAsked, true, true,
      "MSCOMCTL.OCX: installed 1.0.0.0 is older than 6.1.95.45"},
     {"WithoutSfcNothingIsProtectedAndTheLogSaysSo", V(1, 0, 0, 0), kPayload,
-     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", "", true, true, true,
+     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", "", kNoSfc, true, true,
      "Windows cannot be asked which files it protects (no sfc.dll): none counts as protected"},
+    {"SfcWithoutTheFunctionIsNamedAndNothingIsProtected", V(1, 0, 0, 0), kPayload,
+     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", "", kNoFunction, true, true,
+     "Windows cannot be asked which files it protects (C:\\here\\sfc.dll has no "
+     "SfcIsFileProtected): none counts as protected"},
 };
 // clang-format on
 
@@ -299,7 +306,7 @@ TEST_P(VersionRule, DecidesWhatIsWrittenRegisteredAndLogged) {
     Program run;
     FakePlatform& p = run.p;
     p.wow64Directory = c.wow64;
-    p.noFileProtection = c.noFileProtection;
+    p.fileProtection = c.protection;
     if (*c.protectedPath) p.protectedFiles = {c.protectedPath};
     for (const Component& comp : kManifest) p.payloads[Upper(comp.name)] = "MZ new";
     const std::string payload = c.payload ? VersionedImage(*c.payload) : "MZ new MSCOMCTL.OCX";

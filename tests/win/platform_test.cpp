@@ -65,7 +65,9 @@ TEST(FileFacts, VersionsReadAlongsideAWriterAndTheRedirectedSystemDirectoryIsAsk
   std::string wow64 = platform.Wow64SystemDirectory();
   for (char& ch : wow64) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
   EXPECT_EQ(wow64, "c:\\windows\\syswow64");
-  EXPECT_EQ(platform.FileProtected(wow64 + "\\oleaut32.dll"), std::optional<bool>(false));
+  const FileProtection asked = platform.FileProtected(wow64 + "\\oleaut32.dll");
+  EXPECT_EQ(int(asked.asked), int(FileProtection::Asked::kAnswered)) << asked.library;
+  EXPECT_FALSE(asked.isProtected);
 }
 
 TEST(Extraction, WritesExactlyThePayloadOverPresentFilesOnlyAndLeavesNoTemporaryFile) {
@@ -247,6 +249,26 @@ TEST(SetupResources, IconGroup1HoldsTheOneImage30001) {
   EXPECT_EQ(bytes[18] | bytes[19] << 8, 30001);
   EXPECT_NE(::FindResourceA(setup, MAKEINTRESOURCEA(30001), RT_ICON), nullptr);
   ::FreeLibrary(setup);
+}
+
+// Its imports come from the system directory too, though one of that name
+// lies beside this program and the process searches here first.
+TEST(StartUp, LibraryLoadedFromTheSystemDirectoryTakesItsImportsFromThere) {
+  const std::string user = SystemDirectory() + "\\tvltest_user.dll";
+  const std::string plant = SystemDirectory() + "\\tvltest_plant.dll";
+  ASSERT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANT_USER_DLL).c_str(), user.c_str(), FALSE));
+  ASSERT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANT_DLL).c_str(), plant.c_str(), FALSE));
+  const HMODULE loaded = LoadFromSystemDirectory("tvltest_user.dll");
+  char taken[MAX_PATH] = "", self[MAX_PATH] = "";
+  ::GetModuleFileNameA(::GetModuleHandleA("tvltest_plant.dll"), taken, MAX_PATH);
+  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+  if (loaded != nullptr) ::FreeLibrary(loaded);
+  Remove(user);
+  Remove(plant);
+  ASSERT_NE(loaded, nullptr);
+  const std::string besideSelf = std::string(self, std::strrchr(self, '\\') + 1);
+  EXPECT_NE(*taken, '\0');
+  EXPECT_EQ(_strnicmp(taken, besideSelf.c_str(), besideSelf.size()) == 0, false) << taken;
 }
 
 // Last: it changes how this process loads DLLs.
