@@ -60,9 +60,9 @@ FileProtection Win32Platform::FileProtected(const std::string& path) {
 std::string Win32Platform::Wow64SystemDirectory() {
   // Both are missing on systems older than 64-bit Windows itself.
   const auto isWow64Process =
-      SystemFunction<BOOL(WINAPI*)(HANDLE, PBOOL)>("kernel32.dll", "IsWow64Process");
+      SystemFunction<BOOL(WINAPI*)(HANDLE, PBOOL)>(L"kernel32.dll", "IsWow64Process");
   const auto getWow64Directory =
-      SystemFunction<UINT(WINAPI*)(LPWSTR, UINT)>("kernel32.dll", "GetSystemWow64DirectoryW");
+      SystemFunction<UINT(WINAPI*)(LPWSTR, UINT)>(L"kernel32.dll", "GetSystemWow64DirectoryW");
   BOOL wow64 = FALSE;
   if (isWow64Process == nullptr || getWow64Directory == nullptr ||
       !isWow64Process(::GetCurrentProcess(), &wow64) || !wow64)

@@ -121,7 +121,7 @@ RenameOutcome RenameOpenFile(HANDLE file, const std::string& destination) {
   // Systems before Vista lack it. Looked up once per run.
   static const auto setFileInformation =
       SystemFunction<BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD)>(
-          "kernel32.dll", "SetFileInformationByHandle");
+          L"kernel32.dll", "SetFileInformationByHandle");
   if (setFileInformation == nullptr) return RenameOutcome::kUnsupported;
 
   const std::wstring wide = Utf16From(destination);

@@ -19,7 +19,7 @@ constexpr int kClassicCaption = 19;
 int ScreenDpi() {
   // Before the first window, so that the system DPI is the real one.
   if (const auto setProcessDpiAware =
-          SystemFunction<BOOL(WINAPI*)()>("user32.dll", "SetProcessDPIAware")) {
+          SystemFunction<BOOL(WINAPI*)()>(L"user32.dll", "SetProcessDPIAware")) {
     setProcessDpiAware();
   }
   win32::WindowDc screen(nullptr);
