@@ -33,7 +33,7 @@ class ImageFile : public ImageBytes {
 // Opened for reading only, and shared with every other program, writers and
 // deleters included: a target is read without holding anyone up.
 UniqueHandle OpenShared(const std::string& path) {
-  return UniqueHandle(::CreateFileA(path.c_str(), GENERIC_READ,
+  return UniqueHandle(::CreateFileW(Utf16From(path).c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
@@ -79,8 +79,7 @@ FileProtection Win32Platform::FileProtected(const std::string& path) {
     answer.asked = FileProtection::Asked::kNoFunction;
     answer.library = SystemDirectory() + "\\sfc.dll";
   } else {
-    const std::vector<WCHAR> wide = WidePath(path);
-    answer.isProtected = !wide.empty() && isProtected(nullptr, wide.data()) != FALSE;
+    answer.isProtected = isProtected(nullptr, Utf16From(path).c_str()) != FALSE;
   }
   return answer;
 }
@@ -88,9 +87,9 @@ FileProtection Win32Platform::FileProtected(const std::string& path) {
 std::string Win32Platform::Wow64SystemDirectory() {
   // Both are missing on systems older than 64-bit Windows itself.
   const auto isWow64Process =
-      SystemFunction<BOOL(WINAPI*)(HANDLE, PBOOL)>("kernel32.dll", "IsWow64Process");
+      SystemFunction<BOOL(WINAPI*)(HANDLE, PBOOL)>(L"kernel32.dll", "IsWow64Process");
   const auto getWow64Directory =
-      SystemFunction<UINT(WINAPI*)(LPSTR, UINT)>("kernel32.dll", "GetSystemWow64DirectoryA");
+      SystemFunction<UINT(WINAPI*)(LPWSTR, UINT)>(L"kernel32.dll", "GetSystemWow64DirectoryW");
   BOOL wow64 = FALSE;
   if (isWow64Process == nullptr || getWow64Directory == nullptr ||
       !isWow64Process(::GetCurrentProcess(), &wow64) || !wow64)

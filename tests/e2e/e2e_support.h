@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
 
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -24,6 +25,16 @@ constexpr char kCallsKey[] = "Software\\Tarnvel\\StandIn\\Calls";
 inline std::string Target(const std::string& name) { return SystemDirectory() + "\\" + name; }
 inline std::string Payload(const std::string& name) {
   return ReadWhole(kPayloads + "\\" + name).value_or("(missing)");
+}
+
+// A genuine stand-in that tells another file version: its version record's
+// binary version patched in place.
+inline std::string WithVersion(std::string image, DWORD ms, DWORD ls) {
+  const std::size_t fixed = image.find("\xBD\x04\xEF\xFE");
+  if (fixed == std::string::npos || fixed + 16 > image.size()) return "";
+  std::memcpy(&image[fixed + 8], &ms, 4);
+  std::memcpy(&image[fixed + 12], &ls, 4);
+  return image;
 }
 
 // Each stand-in's DllRegisterServer leaves a value named after its file.

@@ -228,11 +228,17 @@ TEST(RunLog, EachRunGetsANewFileNumberedOnNeverReusedAndNoneWhereTheTemporaryFol
   // Today's, numbered on from what is there, each line after the time.
   EXPECT_EQ(logs[1].substr(logs[1].size() - 9), " #001.log");
   EXPECT_EQ(logs[2].substr(logs[2].size() - 9), " #002.log");
-  const std::string first = ReadWhole(folder + "\\" + logs[1]).value_or("");
+  // UTF-8, marked so for the readers that would take the ANSI code page.
+  const auto lines = [&](const std::string& log) {
+    const std::string text = ReadWhole(folder + "\\" + log).value_or("");
+    EXPECT_EQ(text.substr(0, 3), "\xEF\xBB\xBF") << log;
+    return text.substr(3);
+  };
+  const std::string first = lines(logs[1]);
   EXPECT_EQ(first.size(), 2 * 13 + std::string("one\r\nthree\r\n").size()) << first;
   EXPECT_EQ(first.substr(2, 1) + first.substr(5, 1) + first.substr(8, 1) + first.substr(12, 6),
             "::. one\r\n");
-  EXPECT_EQ(ReadWhole(folder + "\\" + logs[2]).value_or("").substr(12), " two\r\n");
+  EXPECT_EQ(lines(logs[2]).substr(12), " two\r\n");
 
   // A number is never taken again that day, though its log was deleted.
   for (const std::string& log : {logs[2], logs[1]}) {
