@@ -109,6 +109,10 @@ class Platform {
   // and without holding up anyone who has it open; none when it has no
   // readable version record or cannot be read.
   virtual std::optional<std::uint64_t> FileVersion(const std::string& path) = 0;
+  // Whether the file at `path` holds exactly these bytes, no more and no
+  // fewer, read as FileVersion reads; its size is compared before anything is
+  // read. False when it cannot be read.
+  virtual bool FileHolds(const std::string& path, const std::uint8_t* data, std::size_t size) = 0;
   // Whether Windows protects the file at `path` (only the system may write
   // it), or why it cannot be asked. `path` must be the one Windows knows the
   // file by: see Wow64SystemDirectory.

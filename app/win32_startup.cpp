@@ -46,7 +46,7 @@ constexpr Library kLibraries[] = {
 // dependencies in the system directory rather than the program's folder.
 DWORD GuardFlags() {
   static const DWORD flags =
-      SystemFunctionAddress("kernel32.dll", "SetDefaultDllDirectories") != nullptr
+      SystemFunctionAddress(L"kernel32.dll", "SetDefaultDllDirectories") != nullptr
           ? LOAD_LIBRARY_SEARCH_SYSTEM32
           : LOAD_WITH_ALTERED_SEARCH_PATH;
   return flags;
@@ -66,14 +66,14 @@ HMODULE LoadFromSystemDirectory(const char* name) {
   return ::LoadLibraryExW(path, nullptr, GuardFlags());
 }
 
-FARPROC SystemFunctionAddress(const char* library, const char* name) {
-  const HMODULE module = ::GetModuleHandleA(library);
+FARPROC SystemFunctionAddress(const wchar_t* library, const char* name) {
+  const HMODULE module = ::GetModuleHandleW(library);
   return module != nullptr ? ::GetProcAddress(module, name) : nullptr;
 }
 
 HMODULE LoadSystemLibrary(const char* name) {
   for (const Library& library : kLibraries) {
-    if (::lstrcmpiA(library.name, name) != 0) continue;
+    if (_stricmp(library.name, name) != 0) continue;
     for (const char* brought : library.brings)
       if (brought != nullptr) LoadFromSystemDirectory(brought);
     return LoadFromSystemDirectory(library.name);
@@ -85,7 +85,7 @@ void HardenProcess() {
   // For the system's own loads on the program's behalf. Systems without the
   // update that brought it lack it.
   if (const auto setDefaultDllDirectories =
-          SystemFunction<BOOL(WINAPI*)(DWORD)>("kernel32.dll", "SetDefaultDllDirectories")) {
+          SystemFunction<BOOL(WINAPI*)(DWORD)>(L"kernel32.dll", "SetDefaultDllDirectories")) {
     setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   }
   // Where it is missing, this at least takes the current directory out.

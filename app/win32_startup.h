@@ -24,9 +24,9 @@ HMODULE LoadFromSystemDirectory(const char* name);
 // the process has already loaded; null where either is missing. Wine answers
 // GetModuleHandle by searching the disk, so a caller that needs one
 // repeatedly looks it up once.
-FARPROC SystemFunctionAddress(const char* library, const char* name);
+FARPROC SystemFunctionAddress(const wchar_t* library, const char* name);
 template <typename Function>
-Function SystemFunction(const char* library, const char* name) {
+Function SystemFunction(const wchar_t* library, const char* name) {
   return reinterpret_cast<Function>(
       reinterpret_cast<void (*)()>(SystemFunctionAddress(library, name)));
 }

@@ -92,6 +92,10 @@ std::string Kept(const std::string& name, std::uint64_t installed, std::uint64_t
          (installed > payload ? " is newer than " : " is the same as ") + VersionText(payload);
 }
 
+std::string KeptSameBytes(const std::string& name) {
+  return name + ": kept, same bytes as the payload";
+}
+
 std::string Older(const std::string& name, std::uint64_t installed, std::uint64_t payload) {
   return name + ": installed " + VersionText(installed) + " is older than " + VersionText(payload);
 }

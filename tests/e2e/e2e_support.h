@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
 
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -36,6 +37,16 @@ inline std::vector<std::string> LogTexts(const std::string& folder) {
 inline void ExpectLines(const std::string& log, std::initializer_list<const char*> lines) {
   for (const char* line : lines)
     EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
+}
+
+// A genuine stand-in that tells another file version: its version record's
+// binary version patched in place.
+inline std::string WithVersion(std::string image, DWORD ms, DWORD ls) {
+  const std::size_t fixed = image.find("\xBD\x04\xEF\xFE");
+  if (fixed == std::string::npos || fixed + 16 > image.size()) return "";
+  std::memcpy(&image[fixed + 8], &ms, 4);
+  std::memcpy(&image[fixed + 12], &ls, 4);
+  return image;
 }
 
 // Each stand-in's DllRegisterServer leaves a value named after its file.

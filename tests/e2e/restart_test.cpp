@@ -4,6 +4,7 @@
 // ends: the prefix is shared by the whole test run.
 #include <sddl.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -72,40 +73,77 @@ std::string WithoutEveryone(const std::string& path) {
   return DaclOf(path);
 }
 
+// Valid UTF-8 as Windows itself reads it, not as the program writes it.
+bool IsUtf8(const std::string& text) {
+  return text.empty() || ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                               int(text.size()), nullptr, 0) > 0;
+}
+
+// A user whose temporary folder, and the folder the setup starts from, are
+// named outside the ANSI code page. TEMP reaches setup.exe through the
+// environment it inherits: Wine reads HKCU\Environment only for a process
+// started from outside Wine.
 TEST(RestartRun, HeldTargetIsReplacedAndRegisteredByTheRestartTwiceQueuedKeepingItsSecurity) {
-  const std::string held = "MSCAL.OCX", free = "MSCOMM32.OCX";
+  const std::string held = "MSCAL.OCX", free = "MSCOMM32.OCX", newer = "MSCOMCTL.OCX";
   const StandInRegsvr32 standIn;
   Targets targets;
   const RestartQueue queue;  // goes first, while the stand-in is in place
   targets.Place(held);
   targets.Place(free);
+  const std::string newerBytes = WithVersion(Payload(newer), MAKELONG(99, 6), 0);
+  targets.Place(newer, newerBytes);
   const std::string secured = WithoutEveryone(Target(held));
   ASSERT_EQ(secured.find(";;;WD)"), std::string::npos) << secured;
   ASSERT_EQ(WithoutEveryone(Target(free)), secured);
   const HANDLE holder =
       ::CreateFileA(Target(held).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  const std::string from = NewFolder("Установка 安装"), logs = NewFolder("Пример 例");
+  ASSERT_TRUE(Copy(kSetupExe, from + "\\setup.exe"));
+  // The folder the restart's own code finds the files in.
+  const std::string wow = Wow64Directory(), sys = wow.empty() ? SystemDirectory() : wow;
 
   // Twice before the restart; the second run finds a killed run's leftover
   // beside the first run's queued file.
   const std::string leftover = Target("~tvl1a2b_9.tmp");
+  std::vector<std::string> queuedBefore;
   for (std::size_t run = 1; run <= 2; ++run) {
     SCOPED_TRACE(run);
     if (run == 2) {
       ASSERT_TRUE(WriteWhole(leftover, "MZ"));
     }
-    Process setup(kSetupExe, "/s");
+    std::optional<TemporaryFolderAt> temporary(logs);
+    Process setup(from + "\\setup.exe", "/s", from);
+    temporary.reset();
     EXPECT_EQ(setup.Exit(), 3010u);
-    EXPECT_EQ(Matching(SystemDirectory(), "~tvl*").size(), run) << "the first run's file is kept";
+    std::vector<std::string> queued = Matching(SystemDirectory(), "~tvl*");
+    EXPECT_EQ(queued.size(), run) << "the first run's file is kept";
+    // This run's log, in the user's folder: UTF-8 with its mark, naming the
+    // paths handed over for the restart.
+    const std::vector<std::string> logged = LogsIn(logs);
+    ASSERT_EQ(logged.size(), run) << "no log in " << logs;
+    const std::string log = ReadWhole(logs + "\\" + logged.back()).value_or("");
+    EXPECT_EQ(log.substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_TRUE(IsUtf8(log)) << log;
+    for (const std::string& name : queued) {
+      if (std::count(queuedBefore.begin(), queuedBefore.end(), name)) continue;
+      for (const std::string& line :
+           {held + ": rename queued for the restart, " + sys + "\\" + name + " over " + sys + "\\" +
+                held + "\r\n",
+            held + ": registration queued for the restart, \"" + sys + "\\regsvr32.exe\" /s \"" +
+                sys + "\\" + held + "\"\r\n",
+            newer + ": kept, installed 6.99.0.0 is newer than 6.1.95.45\r\n"})
+        EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
+    }
+    queuedBefore = queued;
   }
   EXPECT_EQ(Attributes(leftover), INVALID_FILE_ATTRIBUTES) << "what no rename names is swept";
   ::CloseHandle(holder);
   EXPECT_TRUE(ReadWhole(Target(held)) == OlderCopy(held)) << "changed before the restart";
-  // Written now, with its security.
+  // Written now, with its security; the newer one kept.
   EXPECT_TRUE(ReadWhole(Target(free)) == Payload(free));
   EXPECT_EQ(DaclOf(Target(free)), secured);
-  // The folder the restart's own code finds the files in.
-  const std::string wow = Wow64Directory(), sys = wow.empty() ? SystemDirectory() : wow;
+  EXPECT_TRUE(ReadWhole(Target(newer)) == newerBytes);
   const std::string registration = "\"" + sys + "\\regsvr32.exe\" /s \"" + sys + "\\" + held + "\"";
 
   EXPECT_EQ(Restart(), 0u);

@@ -99,6 +99,12 @@ class FakePlatform : public Platform {
     const std::string& bytes = it->second.bytes;
     return ImageFileVersion(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   }
+  bool FileHolds(const std::string& path, const std::uint8_t* data, std::size_t size) override {
+    events.push_back("compare " + path);
+    const auto it = files.find(path);
+    return it != files.end() &&
+           it->second.bytes == std::string(reinterpret_cast<const char*>(data), size);
+  }
   FileProtection FileProtected(const std::string& path) override {
     events.push_back("protected? " + path);
     FileProtection answer{fileProtection, protectedFiles.count(path) != 0, ""};

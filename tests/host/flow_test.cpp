@@ -326,7 +326,8 @@ struct VersionCase {
   std::string wow64;                       // the redirected system directory, if any
   FileProtection::Asked protection;        // whether Windows can be asked
   bool written, registered;
-  const char* logged;  // a line of the log, whole
+  const char* logged;             // a line of the log, whole
+  bool samePayloadBytes = false;  // the target holds the payload, byte for byte
 };
 
 constexpr std::uint64_t V(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t d) {
@@ -350,6 +351,9 @@ const VersionCase kVersionCases[] = {
      "MSCOMCTL.OCX: written"},
     {"UnversionedPayloadIsWrittenOverANewerTarget", V(9, 0, 0, 0), std::nullopt, "", "", kAsked,
      true, true, "MSCOMCTL.OCX: written"},
+    {"UnversionedTargetWithThePayloadsBytesIsKeptUnaskedAndRegistered", std::nullopt,
+     std::nullopt, "", "", kAsked, false, true, "MSCOMCTL.OCX: kept, same bytes as the payload",
+     true},
     {"ProtectedIsPassedOverUnregisteredEvenWhenOlder", V(1, 0, 0, 0), kPayload,
      "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", "", kAsked, false, false,
      "MSCOMCTL.OCX: passed over, protected by Windows (installed 1.0.0.0, payload 6.1.95.45)"},
@@ -385,7 +389,9 @@ TEST_P(VersionRule, DecidesWhatIsWrittenRegisteredAndLogged) {
     if (*c.protectedPath) p.protectedFiles = {c.protectedPath};
     run.Arrange("");
     const std::string payload = c.payload ? VersionedImage(*c.payload) : "MZ new MSCOMCTL.OCX";
-    const std::string installed = c.installed ? VersionedImage(*c.installed) : "MZ old";
+    const std::string installed = c.samePayloadBytes ? payload
+                                  : c.installed      ? VersionedImage(*c.installed)
+                                                     : "MZ old";
     p.payloads["MSCOMCTL.OCX"] = payload;
     p.files[kTarget] = {installed};
     if (ask) p.answers = {kIdYes};

@@ -1,13 +1,16 @@
-// The Win32 platform services and the payload extraction on the real file
-// system, in folders of the test's own; start-up hardening; setup.exe's
-// resources as Windows reads them. The payloads are platform_test.rc's.
+// The Win32 platform services, the payload extraction and the silent run on
+// the real file system, in folders of the test's own; start-up hardening;
+// setup.exe's resources as Windows reads them. The payloads are
+// platform_test.rc's.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <set>
+#include <utility>
 
+#include "app/setup_app.h"
 #include "app/win32_platform.h"
 #include "app/win32_startup.h"
 #include "driver.h"
@@ -20,6 +23,21 @@ const std::string kTestPayload =
     std::string("MZ\x90\0\0\xFF", 6) + " tvltest payload 0123456789abcdefghijklmnopqrstuvwxyz";
 constexpr DWORD kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 constexpr char kEndInPump[] = "--end-in-pump";
+constexpr char kInstallIn[] = "--install-in";
+
+// The silent run with a folder of the caller's as its system directory. It
+// leaves the machine-wide setup lock to setup.exe's own runs in other tests.
+class FolderPlatform : public Win32Platform {
+ public:
+  explicit FolderPlatform(std::string folder) : folder_(std::move(folder)) {}
+  std::string CommandLine() override { return "setup.exe /s"; }
+  std::string SystemDirectory() override { return folder_; }
+  std::string Wow64SystemDirectory() override { return ""; }
+  bool TakeSetupLock() override { return true; }
+
+ private:
+  std::string folder_;
+};
 
 // A target's version is read while another program writes it, by its bytes
 // only.
@@ -36,6 +54,45 @@ TEST(FileFacts, VersionsReadAlongsideAWriter) {
   EXPECT_EQ(platform.FileVersion(folder + "\\standin.ocx"), 0x00060001005F002Dull);  // 6.1.95.45
   EXPECT_EQ(platform.FileVersion(folder + "\\junk.ocx"), std::nullopt);
   ::CloseHandle(writer);
+}
+
+// Whether a target holds a payload byte for byte: read as its version is,
+// alongside a writer, but not while another program keeps it to itself.
+TEST(FileFacts, HoldsThePayloadOnlyWithItsVeryBytesAndNothingUnreadable) {
+  const std::string path = NewFolder("tvltest_holds") + "\\target.dll";
+  // Larger than a piece of the comparison: the last piece counts too.
+  const std::string big = ReadWhole(BuildPath(TARNVEL_PAYLOAD_DIR) + "\\MSCOMCTL.OCX").value_or("");
+  std::string bigLastByteOff = big;
+  bigLastByteOff.back() ^= 1;
+  const std::string& small = kTestPayload;
+  constexpr DWORD kNobody = ~0u;  // else the sharing of another program's handle
+  const struct {
+    std::string payload, target;
+    DWORD holderSharing;
+    bool holds;
+  } cases[] = {
+      {small, small, kNobody, true},
+      {big, big, kNobody, true},
+      {big, bigLastByteOff, kNobody, false},
+      {small, small + "x", kNobody, false},
+      {small, small.substr(0, small.size() - 1), kNobody, false},
+      {small, small, FILE_SHARE_READ | FILE_SHARE_WRITE, true},
+      {small, small, 0, false},
+  };
+  Win32Platform platform;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.payload.size() << " bytes over " << c.target.size()
+                                    << ", held sharing " << c.holderSharing);
+    ASSERT_TRUE(WriteWhole(path, c.target));
+    const UniqueHandle other(c.holderSharing == kNobody
+                                 ? INVALID_HANDLE_VALUE
+                                 : ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                                 c.holderSharing, nullptr, OPEN_EXISTING, 0,
+                                                 nullptr));
+    EXPECT_EQ(static_cast<bool>(other), c.holderSharing != kNobody);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(c.payload.data());
+    EXPECT_EQ(platform.FileHolds(path, data, c.payload.size()), c.holds);
+  }
 }
 
 TEST(Extraction, WritesExactlyThePayloadOverPresentFilesOnlyAndLeavesNoTemporaryFile) {
@@ -143,11 +200,17 @@ TEST(RunLog, EachRunGetsANewFileNumberedOnNeverReusedAndNoneWhereTheTemporaryFol
   // Today's, numbered on from what is there, each line after the time.
   EXPECT_EQ(logs[1].substr(logs[1].size() - 9), " #001.log");
   EXPECT_EQ(logs[2].substr(logs[2].size() - 9), " #002.log");
-  const std::string first = ReadWhole(folder + "\\" + logs[1]).value_or("");
+  // UTF-8, marked so for the readers that would take the ANSI code page.
+  const auto lines = [&](const std::string& log) {
+    const std::string text = ReadWhole(folder + "\\" + log).value_or("");
+    EXPECT_EQ(text.substr(0, 3), "\xEF\xBB\xBF") << log;
+    return text.substr(3);
+  };
+  const std::string first = lines(logs[1]);
   EXPECT_EQ(first.size(), 2 * 13 + std::string("one\r\nthree\r\n").size()) << first;
   EXPECT_EQ(first.substr(2, 1) + first.substr(5, 1) + first.substr(8, 1) + first.substr(12, 6),
             "::. one\r\n");
-  EXPECT_EQ(ReadWhole(folder + "\\" + logs[2]).value_or("").substr(12), " two\r\n");
+  EXPECT_EQ(lines(logs[2]).substr(12), " two\r\n");
 
   // A number is never taken again that day, though its log was deleted.
   for (const std::string& log : {logs[2], logs[1]}) {
@@ -197,6 +260,48 @@ TEST(Extraction, EndedInsideEitherPumpTheTargetIsOldOrNewAndNoTemporaryFileIsLef
   EXPECT_EQ(ReadWhole(folder + "\\1.dll"), "previous") << "ended in the first pump";
   EXPECT_EQ(ReadWhole(folder + "\\2.dll"), kTestPayload) << "ended in the second pump";
   EXPECT_EQ(Matching(folder, "~tvl*"), std::vector<std::string>{});
+}
+
+// Volume serial and file index: the same file, not merely the same bytes.
+std::vector<DWORD> IdentityOf(const std::string& path) {
+  const UniqueHandle file(::CreateFileA(path.c_str(), 0,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file || !::GetFileInformationByHandle(file.Get(), &info)) return {};
+  return {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+// The silent run, twice, over a folder of the test's own that stands for the
+// system directory: in it a target whose payload has no version record, and
+// a regsvr32.exe that registers nothing. The first run writes the payload;
+// the second finds it there byte for byte and keeps the very file.
+TEST(Unversioned, SecondRunKeepsTheFileTheFirstWroteAndRegistersItAgain) {
+  const std::string folder = NewFolder("tvltest_twice");
+  const std::string target = folder + "\\agentctl.dll";
+  ASSERT_TRUE(WriteWhole(target, "MZ agentctl, the copy before"));
+  ASSERT_TRUE(::CopyFileA(BuildPath(TARNVEL_STAND_IN_REGSVR32).c_str(),
+                          (folder + "\\regsvr32.exe").c_str(), FALSE));
+  const std::string logs = NewFolder("tvltest_twice_log");
+  char self[MAX_PATH];
+  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::vector<std::vector<DWORD>> identities = {IdentityOf(target)};
+  for (int run : {1, 2}) {
+    SCOPED_TRACE(run);
+    const TemporaryFolderAt temporary(logs);
+    EXPECT_EQ(Process(self, kInstallIn + (" \"" + folder + "\"")).Exit(), 0u);
+    EXPECT_EQ(ReadWhole(target), "MZ agentctl stand-in");
+    identities.push_back(IdentityOf(target));
+    EXPECT_EQ(identities.back().size(), 3u);
+  }
+  EXPECT_NE(identities[1], identities[0]) << "the first run wrote no new file";
+  EXPECT_EQ(identities[2], identities[1]) << "the second run wrote it again";
+  const std::vector<std::string> logged = LogsIn(logs);
+  ASSERT_EQ(logged.size(), 2u);
+  const std::string second = ReadWhole(logs + "\\" + logged[1]).value_or("");
+  for (const char* line : {" agentctl.dll: kept, same bytes as the payload\r\n",
+                           " agentctl.dll: registration exit code 0, registered\r\n"})
+    EXPECT_NE(second.find(line), std::string::npos) << line << " in\n" << second;
 }
 
 TEST(SetupResources, IconGroup1HoldsTheOneImage30001) {
@@ -252,6 +357,11 @@ int main(int argc, char** argv) {
     std::int16_t errCount = 0;
     tarnvel::SaveResToDisk(platform, errCount, 1, "TVLTEST.DLL", argv[3]);
     return 99;  // not reached: the program ends in the pump
+  }
+  if (argc == 3 && std::strcmp(argv[1], tarnvel::test::kInstallIn) == 0) {
+    tarnvel::test::FolderPlatform platform(argv[2]);
+    tarnvel::SetupApp(platform).Start();
+    return 99;  // not reached: the run ends the program
   }
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
