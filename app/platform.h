@@ -61,6 +61,18 @@ struct OutputFailure {
   std::uint32_t error = 0;  // the Windows error code
 };
 
+// What asking Windows whether it protects a file gave.
+struct FileProtection {
+  enum class Asked {
+    kAnswered,
+    kNoLibrary,   // there is no sfc.dll to ask
+    kNoFunction,  // sfc.dll loaded, but without SfcIsFileProtected
+  };
+  Asked asked = Asked::kAnswered;
+  bool isProtected = false;  // when answered
+  std::string library;       // kNoFunction: the path of the library asked
+};
+
 // What the file presence test gives for `path` with these attributes: the
 // bare name of a file that is neither hidden, nor a system file, nor a
 // directory; the empty text otherwise, nothing being there included.
@@ -92,20 +104,19 @@ class Platform {
 
   // The attributes of what is at `path`; none when nothing is there.
   virtual std::optional<std::uint32_t> FileAttributes(const std::string& path) = 0;
-  // The bare file name when a file exists at `path` that is neither hidden,
-  // nor a system file, nor a directory; the empty text otherwise.
-  std::string FilePresence(const std::string& path) {
-    return PresentFileName(path, FileAttributes(path));
-  }
 
   // The binary file version of the image at `path`, read without loading it
   // and without holding up anyone who has it open; none when it has no
   // readable version record or cannot be read.
   virtual std::optional<std::uint64_t> FileVersion(const std::string& path) = 0;
+  // Whether the file at `path` holds exactly these bytes, no more and no
+  // fewer, read as FileVersion reads; its size is compared before anything is
+  // read. False when it cannot be read.
+  virtual bool FileHolds(const std::string& path, const std::uint8_t* data, std::size_t size) = 0;
   // Whether Windows protects the file at `path` (only the system may write
-  // it); none when the system offers no way to ask. `path` must be the one
-  // Windows knows the file by: see Wow64SystemDirectory.
-  virtual std::optional<bool> FileProtected(const std::string& path) = 0;
+  // it), or why it cannot be asked. `path` must be the one Windows knows the
+  // file by: see Wow64SystemDirectory.
+  virtual FileProtection FileProtected(const std::string& path) = 0;
   // For a 32-bit program on 64-bit Windows, the folder its system directory
   // is redirected to (SysWOW64): calls that do not follow the redirection
   // (file protection, work done at restart) must name it. Empty otherwise.

@@ -75,3 +75,5 @@ void __throw_bad_function_call() { tarnvel::FailUnexpectedly("bad function call"
 // string-inst.cc makes, compiled here without exceptions, takes their place;
 // the link map (setup.map) shows no string-inst.o while it covers them all.
 template class std::basic_string<char>;
+// And its UTF-16 twin, for the "W" calls (win32_text.h).
+template class std::basic_string<wchar_t>;

@@ -36,7 +36,7 @@ LONG WINAPI EndAfterFault(EXCEPTION_POINTERS* exception) {
 
 void EndFaultsThroughUnexpectedError() {
   if (const auto guarantee =
-          SystemFunction<BOOL(WINAPI*)(PULONG)>("kernel32.dll", "SetThreadStackGuarantee")) {
+          SystemFunction<BOOL(WINAPI*)(PULONG)>(L"kernel32.dll", "SetThreadStackGuarantee")) {
     ULONG bytes = kStackForTheFilter;
     guarantee(&bytes);
   }

@@ -42,7 +42,7 @@ bool ApplySecurityWithRestorePrivilege(HANDLE file, std::vector<unsigned char>& 
   enable.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
   TOKEN_PRIVILEGES previous = {};
   DWORD previousSize = sizeof previous;
-  if (!::LookupPrivilegeValueA(nullptr, "SeRestorePrivilege", &enable.Privileges[0].Luid) ||
+  if (!::LookupPrivilegeValueW(nullptr, L"SeRestorePrivilege", &enable.Privileges[0].Luid) ||
       !::AdjustTokenPrivileges(token.Get(), FALSE, &enable, sizeof previous, &previous,
                                &previousSize))
     return false;

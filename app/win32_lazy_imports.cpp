@@ -15,7 +15,10 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "app/platform.h"
+#include "app/win32_startup.h"
 
 namespace {
 bool userLibraryBound = false;
@@ -25,13 +28,11 @@ bool tarnvel::UserLibraryBound() { return userLibraryBound; }
 
 extern "C" FARPROC TarnvelBindLazyImport(const char* library, const char* name, FARPROC* slot) {
   // Set first: loading user32 may already call back into the program.
-  if (::lstrcmpiA(library, "user32.dll") == 0) userLibraryBound = true;
+  if (std::strcmp(library, "user32.dll") == 0) userLibraryBound = true;
   // The caller may have set the last error for the function to leave alone
   // (SetWindowLong, say): binding must not change it.
   const DWORD lastError = ::GetLastError();
-  // The libraries are known system DLLs; the default search is the system
-  // directory only (HardenProcess).
-  const HMODULE module = ::LoadLibraryA(library);
+  const HMODULE module = tarnvel::LoadSystemLibrary(library);
   const FARPROC found = module != nullptr ? ::GetProcAddress(module, name) : nullptr;
   if (found == nullptr) tarnvel::FailUnexpectedly("a system library is missing a function");
   *slot = found;
@@ -66,24 +67,24 @@ lazy_stub_\name:
   .endm
 
   LAZY advapi32, AdjustTokenPrivileges, @24
-  LAZY advapi32, LookupPrivilegeValueA, @12
+  LAZY advapi32, LookupPrivilegeValueW, @12
   LAZY advapi32, OpenProcessToken, @12
   LAZY advapi32, RegCloseKey, @4
-  LAZY advapi32, RegCreateKeyExA, @36
-  LAZY advapi32, RegOpenKeyExA, @20
-  LAZY advapi32, RegQueryValueExA, @24
-  LAZY advapi32, RegSetValueExA, @24
+  LAZY advapi32, RegCreateKeyExW, @36
+  LAZY advapi32, RegOpenKeyExW, @20
+  LAZY advapi32, RegQueryValueExW, @24
+  LAZY advapi32, RegSetValueExW, @24
 
   LAZY gdi32, BitBlt, @36
   LAZY gdi32, CreateCompatibleBitmap, @12
   LAZY gdi32, CreateCompatibleDC, @4
-  LAZY gdi32, CreateFontIndirectA, @4
+  LAZY gdi32, CreateFontIndirectW, @4
   LAZY gdi32, CreatePen, @12
   LAZY gdi32, CreateSolidBrush, @4
   LAZY gdi32, DeleteDC, @4
   LAZY gdi32, DeleteObject, @4
   LAZY gdi32, GetDeviceCaps, @8
-  LAZY gdi32, GetObjectA, @12
+  LAZY gdi32, GetObjectW, @12
   LAZY gdi32, GetStockObject, @4
   LAZY gdi32, RoundRect, @28
   LAZY gdi32, SelectObject, @8
@@ -94,17 +95,17 @@ lazy_stub_\name:
 
   LAZY user32, AdjustWindowRectEx, @16
   LAZY user32, BeginPaint, @8
-  LAZY user32, CallWindowProcA, @20
-  LAZY user32, CreateWindowExA, @48
-  LAZY user32, DefWindowProcA, @16
+  LAZY user32, CallWindowProcW, @20
+  LAZY user32, CreateWindowExW, @48
+  LAZY user32, DefWindowProcW, @16
   LAZY user32, DeleteMenu, @12
   LAZY user32, DestroyIcon, @4
   LAZY user32, DestroyWindow, @4
-  LAZY user32, DispatchMessageA, @4
+  LAZY user32, DispatchMessageW, @4
   LAZY user32, DrawEdge, @16
   LAZY user32, DrawFocusRect, @8
   LAZY user32, DrawIconEx, @36
-  LAZY user32, DrawTextA, @20
+  LAZY user32, DrawTextW, @20
   LAZY user32, EndPaint, @8
   LAZY user32, EqualRect, @8
   LAZY user32, FillRect, @12
@@ -116,40 +117,40 @@ lazy_stub_\name:
   LAZY user32, GetFocus, @0
   LAZY user32, GetIconInfo, @8
   LAZY user32, GetKeyState, @4
-  LAZY user32, GetMessageA, @16
+  LAZY user32, GetMessageW, @16
   LAZY user32, GetSysColor, @4
   LAZY user32, GetSysColorBrush, @4
   LAZY user32, GetSystemMenu, @8
   LAZY user32, GetSystemMetrics, @4
-  LAZY user32, GetWindowLongA, @8
+  LAZY user32, GetWindowLongW, @8
   LAZY user32, GetWindowRect, @8
-  LAZY user32, GetWindowTextA, @12
-  LAZY user32, GetWindowTextLengthA, @4
+  LAZY user32, GetWindowTextW, @12
+  LAZY user32, GetWindowTextLengthW, @4
   LAZY user32, InflateRect, @12
   LAZY user32, IntersectRect, @12
   LAZY user32, InvalidateRect, @12
   LAZY user32, IsChild, @8
-  LAZY user32, IsDialogMessageA, @8
+  LAZY user32, IsDialogMessageW, @8
   LAZY user32, IsIconic, @4
   LAZY user32, IsWindow, @4
   LAZY user32, IsWindowEnabled, @4
   LAZY user32, IsWindowVisible, @4
-  LAZY user32, LoadCursorA, @8
-  LAZY user32, LoadImageA, @24
+  LAZY user32, LoadCursorW, @8
+  LAZY user32, LoadImageW, @24
   LAZY user32, MapWindowPoints, @16
-  LAZY user32, MessageBoxA, @16
+  LAZY user32, MessageBoxW, @16
   LAZY user32, MsgWaitForMultipleObjects, @20
   LAZY user32, OffsetRect, @12
-  LAZY user32, PeekMessageA, @20
+  LAZY user32, PeekMessageW, @20
   LAZY user32, PostQuitMessage, @4
   LAZY user32, RedrawWindow, @16
-  LAZY user32, RegisterClassExA, @4
+  LAZY user32, RegisterClassExW, @4
   LAZY user32, ReleaseDC, @8
-  LAZY user32, SendMessageA, @16
+  LAZY user32, SendMessageW, @16
   LAZY user32, SetFocus, @4
-  LAZY user32, SetWindowLongA, @12
+  LAZY user32, SetWindowLongW, @12
   LAZY user32, SetWindowPos, @28
-  LAZY user32, SetWindowTextA, @8
+  LAZY user32, SetWindowTextW, @8
   LAZY user32, ShowWindow, @8
   LAZY user32, TranslateMessage, @4
   LAZY user32, UnionRect, @12

@@ -33,7 +33,7 @@ std::optional<std::pair<std::string, UniqueHandle>> CreateTemporaryBeside(
     path += ".tmp";
     // No sharing, delete included, until it is renamed or deleted: a sweep by
     // another run cannot take it away meanwhile.
-    UniqueHandle file(::CreateFileA(path.c_str(),
+    UniqueHandle file(::CreateFileW(Utf16From(path).c_str(),
                                     GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC | WRITE_OWNER,
                                     0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) return std::make_pair(std::move(path), std::move(file));
@@ -80,31 +80,33 @@ bool IsTemporaryName(const std::string& name) {
 // next restart: a queued temporary file is the restart's to consume. None
 // when that cannot be read; then nothing counts as safe to delete.
 std::optional<std::vector<std::string>> NamesPendingRename() {
-  constexpr char kValue[] = "PendingFileRenameOperations";
+  constexpr wchar_t kValue[] = L"PendingFileRenameOperations";
   std::vector<std::string> names;
   UniqueKey key;
   LONG error =
-      ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
+      ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
                       KEY_QUERY_VALUE, key.Receive());
-  std::vector<char> value;
+  // REG_MULTI_SZ of UTF-16; its size is in bytes.
+  std::vector<wchar_t> value;
   DWORD size = 0;
   if (error == ERROR_SUCCESS)
-    error = ::RegQueryValueExA(key.Get(), kValue, nullptr, nullptr, nullptr, &size);
+    error = ::RegQueryValueExW(key.Get(), kValue, nullptr, nullptr, nullptr, &size);
   // Asked again while it grows.
   while (error == ERROR_SUCCESS || error == ERROR_MORE_DATA) {
-    value.resize(size + 2);
-    size = static_cast<DWORD>(value.size());
-    error = ::RegQueryValueExA(key.Get(), kValue, nullptr, nullptr,
+    value.resize(size / sizeof(wchar_t) + 2);
+    size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    error = ::RegQueryValueExW(key.Get(), kValue, nullptr, nullptr,
                                reinterpret_cast<BYTE*>(value.data()), &size);
     if (error == ERROR_SUCCESS) break;
   }
   if (error == ERROR_FILE_NOT_FOUND) return names;
   if (error != ERROR_SUCCESS) return std::nullopt;
   // "\??\C:\...\~tvl1a_2.tmp", "!\??\C:\...\MSCAL.OCX", ...
-  value.resize(size);
-  value.push_back('\0');
-  for (std::size_t at = 0; at < size; at += std::strlen(value.data() + at) + 1) {
-    const std::string path(value.data() + at);
+  const std::size_t units = size / sizeof(wchar_t);
+  value.resize(units);
+  value.push_back(L'\0');
+  for (std::size_t at = 0; at < units; at += ::lstrlenW(value.data() + at) + 1) {
+    const std::string path = Utf8From(value.data() + at);
     names.push_back(Lower(path.substr(path.find_last_of('\\') + 1)));
   }
   return names;
@@ -113,24 +115,23 @@ std::optional<std::vector<std::string>> NamesPendingRename() {
 enum class RenameOutcome { kRenamed, kFailed, kUnsupported };
 
 // Renames the open `file` (opened with DELETE access) to `destination`,
-// replacing the file there in one step. The name is resolved as the "A" calls
-// resolve it: from the ANSI code page, absolute or from the current directory.
+// replacing the file there in one step. The name is resolved as the "W" calls
+// resolve it: absolute or from the current directory.
 RenameOutcome RenameOpenFile(HANDLE file, const std::string& destination) {
   // Systems before Vista lack it. Looked up once per run.
   static const auto setFileInformation =
       SystemFunction<BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD)>(
-          "kernel32.dll", "SetFileInformationByHandle");
+          L"kernel32.dll", "SetFileInformationByHandle");
   if (setFileInformation == nullptr) return RenameOutcome::kUnsupported;
 
-  const std::vector<WCHAR> wide = WidePath(destination);
-  if (wide.empty()) return RenameOutcome::kFailed;
+  const std::wstring wide = Utf16From(destination);
   // FileName runs past the declared end of the structure; it ends with a null.
-  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + wide.size() * sizeof(WCHAR));
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + (wide.size() + 1) * sizeof(WCHAR));
   auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   info->ReplaceIfExists = TRUE;
   info->RootDirectory = nullptr;
-  info->FileNameLength = static_cast<DWORD>((wide.size() - 1) * sizeof(WCHAR));
-  std::memcpy(info->FileName, wide.data(), wide.size() * sizeof(WCHAR));
+  info->FileNameLength = static_cast<DWORD>(wide.size() * sizeof(WCHAR));
+  std::memcpy(info->FileName, wide.c_str(), (wide.size() + 1) * sizeof(WCHAR));
   if (setFileInformation(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())))
     return RenameOutcome::kRenamed;
   const DWORD error = ::GetLastError();
@@ -153,7 +154,7 @@ bool Win32Platform::TemporaryFile::MoveOver(const std::string& destination) {
   }
   // MoveFileEx opens the file itself, so it is closed first; a sweep that
   // takes it in between leaves the destination with its old bytes.
-  if (!file_.Reset() || !::MoveFileExA(path_.c_str(), destination.c_str(),
+  if (!file_.Reset() || !::MoveFileExW(Utf16From(path_).c_str(), Utf16From(destination).c_str(),
                                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return false;
   path_.clear();
@@ -163,7 +164,7 @@ bool Win32Platform::TemporaryFile::MoveOver(const std::string& destination) {
 bool Win32Platform::TemporaryFile::Discard() {
   bool clean = file_.Reset();
   if (!path_.empty()) {
-    clean = ::DeleteFileA(path_.c_str()) != FALSE && clean;
+    clean = ::DeleteFileW(Utf16From(path_).c_str()) != FALSE && clean;
     path_.clear();
   }
   return clean;
@@ -179,7 +180,7 @@ std::optional<std::pair<std::string, UniqueHandle>> Win32Platform::SecuredTempor
   if (!ApplySecurity(temporary->second.Get(), security)) {
     Failed(OutputStep::kSecurity);
     temporary->second.Reset();
-    ::DeleteFileA(temporary->first.c_str());
+    ::DeleteFileW(Utf16From(temporary->first).c_str());
     return std::nullopt;
   }
   return temporary;
@@ -195,9 +196,9 @@ bool Win32Platform::OpenOutput(const std::string& path) {
     // Fails, leaving the content alone, when another program holds the file
     // without write or delete sharing, it is a running image, or access is
     // denied: the rename over it needs the same.
-    UniqueHandle destination(::CreateFileA(path.c_str(), GENERIC_WRITE | DELETE | READ_CONTROL,
-                                           kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                           nullptr));
+    UniqueHandle destination(::CreateFileW(Utf16From(path).c_str(),
+                                           GENERIC_WRITE | DELETE | READ_CONTROL, kShareAll,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!destination) return Failed(OutputStep::kOpen);
     if (!ReadSecurity(destination.Get(), security)) return Failed(OutputStep::kSecurity);
   }
@@ -231,8 +232,8 @@ bool Win32Platform::ReplaceAtRestart(const std::string& path, const std::string&
   {
     // Share modes do not cover READ_CONTROL: the program holding the file
     // does not keep its security from being read.
-    UniqueHandle destination(::CreateFileA(path.c_str(), READ_CONTROL, kShareAll, nullptr,
-                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle destination(::CreateFileW(Utf16From(path).c_str(), READ_CONTROL, kShareAll,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!destination) return Failed(OutputStep::kOpen);
     if (!ReadSecurity(destination.Get(), security)) return Failed(OutputStep::kSecurity);
   }
@@ -247,7 +248,7 @@ bool Win32Platform::ReplaceAtRestart(const std::string& path, const std::string&
            temporary.Path().substr(DirectoryPartOf(temporary.Path()).size());
   // On failure (it needs an administrator) the temporary file goes with
   // `temporary`.
-  if (!::MoveFileExA(queued.c_str(), knownPath.c_str(),
+  if (!::MoveFileExW(Utf16From(queued).c_str(), Utf16From(knownPath).c_str(),
                      MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING))
     return Failed(OutputStep::kQueueRename);
   temporary.Keep();
@@ -270,12 +271,12 @@ std::vector<std::string> Win32Platform::SweepTemporaryFiles(const std::string& d
   std::vector<std::string> deleted;
   std::optional<std::vector<std::string>> pending;
   bool pendingAsked = false;
-  WIN32_FIND_DATAA found;
-  const UniqueFind search(::FindFirstFileA(pattern.c_str(), &found));
+  WIN32_FIND_DATAW found;
+  const UniqueFind search(::FindFirstFileW(Utf16From(pattern).c_str(), &found));
   if (!search) return deleted;
   do {
     // A failure leaves the file for a later run.
-    const std::string name = Lower(found.cFileName);
+    const std::string name = Lower(Utf8From(found.cFileName));
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsTemporaryName(name))
       continue;
     // Asked once, and only when there is a candidate: a run with nothing to
@@ -285,9 +286,9 @@ std::vector<std::string> Win32Platform::SweepTemporaryFiles(const std::string& d
       pendingAsked = true;
     }
     if (!pending || std::find(pending->begin(), pending->end(), name) != pending->end()) continue;
-    std::string path = directory + "\\" + found.cFileName;
-    if (::DeleteFileA(path.c_str())) deleted.push_back(std::move(path));
-  } while (::FindNextFileA(search.Get(), &found));
+    std::string path = directory + "\\" + Utf8From(found.cFileName);
+    if (::DeleteFileW(Utf16From(path).c_str())) deleted.push_back(std::move(path));
+  } while (::FindNextFileW(search.Get(), &found));
   return deleted;
 }
 

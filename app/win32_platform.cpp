@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/number_text.h"
 #include "install/payload_checksum.h"
 
 namespace tarnvel {
@@ -9,8 +10,8 @@ namespace tarnvel {
 namespace {
 
 // A resource of this executable, viewed in its mapped image.
-bool FindOwnResource(LPCSTR type, LPCSTR name, PayloadView& view) {
-  const HRSRC found = ::FindResourceA(nullptr, name, type);
+bool FindOwnResource(LPCWSTR type, LPCWSTR name, PayloadView& view) {
+  const HRSRC found = ::FindResourceW(nullptr, name, type);
   if (found == nullptr) return false;
   const HGLOBAL loaded = ::LoadResource(nullptr, found);
   const void* data = loaded != nullptr ? ::LockResource(loaded) : nullptr;
@@ -25,24 +26,25 @@ bool FindOwnResource(LPCSTR type, LPCSTR name, PayloadView& view) {
 void Win32Platform::Dispatch(MSG& message) {
   if (filter_ && filter_(message)) return;
   ::TranslateMessage(&message);
-  ::DispatchMessageA(&message);
+  ::DispatchMessageW(&message);
 }
 
 int Win32Platform::RunMessageLoop() {
   MSG message;
   for (;;) {
-    const BOOL got = ::GetMessageA(&message, nullptr, 0, 0);
+    const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
     if (got == 0) return static_cast<int>(message.wParam);
     if (got == -1) ReportUnexpectedError("GetMessage failed");
     Dispatch(message);
   }
 }
 
-std::string Win32Platform::CommandLine() { return ::GetCommandLineA(); }
+std::string Win32Platform::CommandLine() { return Utf8From(::GetCommandLineW()); }
 
 int Win32Platform::ShowMessageBox(const std::string& prompt, const std::string& title,
                                   unsigned flags) {
-  const int answer = ::MessageBoxA(::GetActiveWindow(), prompt.c_str(), title.c_str(), flags);
+  const int answer = ::MessageBoxW(::GetActiveWindow(), Utf16From(prompt).c_str(),
+                                   Utf16From(title).c_str(), flags);
   if (answer == 0) ReportUnexpectedError("MessageBox failed");
   return answer;
 }
@@ -54,7 +56,14 @@ void Win32Platform::EndProgram(int exitCode) {
 
 void Win32Platform::ShowMessageBoxWithoutHeap(const char* prompt, const char* title,
                                               unsigned flags) {
-  ::MessageBoxA(nullptr, prompt, title, flags | MB_TASKMODAL);
+  // Both are FixedText at the most: converted on the stack.
+  wchar_t wide[2][FixedText::kCapacity + 1];
+  const char* const texts[] = {prompt, title};
+  for (int i = 0; i < 2; ++i) {
+    if (::MultiByteToWideChar(CP_UTF8, 0, texts[i], -1, wide[i], FixedText::kCapacity + 1) == 0)
+      wide[i][0] = L'\0';
+  }
+  ::MessageBoxW(nullptr, wide[0], wide[1], flags | MB_TASKMODAL);
 }
 
 void Win32Platform::EndAtOnce(int exitCode) {
@@ -70,7 +79,7 @@ void Win32Platform::PumpEvents() {
   // most of what a silent run would otherwise spend before its first file.
   if (mayHaveQueue_ != nullptr && !mayHaveQueue_()) return;
   MSG message;
-  while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       // Left for the main loop, which ends on it.
       ::PostQuitMessage(static_cast<int>(message.wParam));
@@ -82,22 +91,26 @@ void Win32Platform::PumpEvents() {
 
 std::string Win32Platform::SystemDirectory() {
   return PathFromSystem(
-      [](LPSTR buffer, UINT size) { return ::GetSystemDirectoryA(buffer, size); });
+      [](LPWSTR buffer, UINT size) { return ::GetSystemDirectoryW(buffer, size); });
 }
 
 bool Win32Platform::ResetAttributes(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const DWORD attributes = ::GetFileAttributesW(Utf16From(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return Failed(OutputStep::kAttributes);
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     ::SetLastError(ERROR_DIRECTORY);
     return Failed(OutputStep::kAttributes);
   }
-  return ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE ||
+  return ::SetFileAttributesW(Utf16From(path).c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE ||
          Failed(OutputStep::kAttributes);
 }
 
+static_assert(kAttributeHidden == FILE_ATTRIBUTE_HIDDEN &&
+              kAttributeSystem == FILE_ATTRIBUTE_SYSTEM &&
+              kAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY);
+
 std::optional<std::uint32_t> Win32Platform::FileAttributes(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const DWORD attributes = ::GetFileAttributesW(Utf16From(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
   return attributes;
 }
@@ -113,8 +126,9 @@ bool Win32Platform::LoadPayload(const std::string& typeName, int id, PayloadView
   PayloadView checksums;
   // FindResource upper-cases a type name itself, as the resource compiler
   // does with the names it stores.
-  if (!FindOwnResource(typeName.c_str(), MAKEINTRESOURCEA(id), found) ||
-      !FindOwnResource(RT_RCDATA, kPayloadChecksumsName, checksums))
+  if (!FindOwnResource(Utf16From(typeName).c_str(), MAKEINTRESOURCEW(id), found) ||
+      !FindOwnResource(MAKEINTRESOURCEW(10) /* RT_RCDATA */,
+                       Utf16From(kPayloadChecksumsName).c_str(), checksums))
     return Failed(OutputStep::kLoad);
   // A damaged download must not reach the system directory: the bytes are
   // checked before the caller touches the destination.
@@ -130,16 +144,17 @@ bool Win32Platform::LoadPayload(const std::string& typeName, int id, PayloadView
 std::uint32_t Win32Platform::StartProcess(const std::string& imagePath,
                                           const std::string& commandLine,
                                           const std::string& workingDirectory) {
-  std::vector<char> writableCommandLine(commandLine.begin(), commandLine.end());
-  writableCommandLine.push_back('\0');
-  STARTUPINFOA startup = {};
+  // CreateProcessW may write into its command line.
+  std::wstring writableCommandLine = Utf16From(commandLine);
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION started = {};
-  if (!::CreateProcessA(imagePath.c_str(), writableCommandLine.data(), nullptr, nullptr, FALSE, 0,
-                        nullptr, workingDirectory.empty() ? nullptr : workingDirectory.c_str(),
-                        &startup, &started))
+  const std::wstring folder = Utf16From(workingDirectory);
+  if (!::CreateProcessW(Utf16From(imagePath).c_str(), writableCommandLine.data(), nullptr, nullptr,
+                        FALSE, 0, nullptr, folder.empty() ? nullptr : folder.c_str(), &startup,
+                        &started))
     return 0;
   // The process is kept for its exit code; its thread is not needed.
   const UniqueHandle thread(started.hThread);
@@ -186,13 +201,14 @@ bool Win32Platform::RunAtRestart(const std::string& name, const std::string& com
   // Wow6432Node, and the restart runs this key as 64-bit Windows sees it.
   // 32-bit Windows ignores the flag.
   UniqueKey key;
-  LONG error = ::RegCreateKeyExA(
-      HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0, nullptr, 0,
+  LONG error = ::RegCreateKeyExW(
+      HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0, nullptr, 0,
       KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, key.Receive(), nullptr);
   if (error == ERROR_SUCCESS) {
-    error = ::RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ,
-                             reinterpret_cast<const BYTE*>(commandLine.c_str()),
-                             static_cast<DWORD>(commandLine.size() + 1));
+    const std::wstring data = Utf16From(commandLine);
+    error = ::RegSetValueExW(key.Get(), Utf16From(name).c_str(), 0, REG_SZ,
+                             reinterpret_cast<const BYTE*>(data.c_str()),
+                             static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
   }
   if (error == ERROR_SUCCESS) return true;
   ::SetLastError(static_cast<DWORD>(error));
@@ -202,7 +218,7 @@ bool Win32Platform::RunAtRestart(const std::string& name, const std::string& com
 bool Win32Platform::TakeSetupLock() {
   // In the global namespace: a copy a deployment service starts and one a
   // user starts, in another session, see each other.
-  setupLock_ = UniqueHandle(::CreateMutexA(nullptr, FALSE, "Global\\TarnvelPreInstallationSetup"));
+  setupLock_ = UniqueHandle(::CreateMutexW(nullptr, FALSE, L"Global\\TarnvelPreInstallationSetup"));
   const DWORD error = ::GetLastError();
   // Denied: another account's copy made it. Any other failure cannot tell,
   // and does not stop the run.
@@ -213,15 +229,16 @@ bool Win32Platform::TakeSetupLock() {
 std::uint32_t Win32Platform::Milliseconds() { return ::GetTickCount(); }
 
 std::string Win32Platform::ErrorText(std::uint32_t error) {
-  char text[512];
-  // One line: the width mask turns the text's line breaks into blanks.
-  DWORD length = ::FormatMessageA(
+  wchar_t text[512];
+  // One line: the width mask turns the text's line breaks into blanks. In
+  // the system's language, whatever the ANSI code page holds of it.
+  DWORD length = ::FormatMessageW(
       FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
-      nullptr, error, 0, text, sizeof text, nullptr);
+      nullptr, error, 0, text, ARRAYSIZE(text), nullptr);
   while (length > 0 &&
-         (text[length - 1] == ' ' || text[length - 1] == '\r' || text[length - 1] == '\n'))
+         (text[length - 1] == L' ' || text[length - 1] == L'\r' || text[length - 1] == L'\n'))
     --length;
-  return length > 0 ? std::string(text, length) : "no text for this code";
+  return length > 0 ? Utf8From(text, length) : "no text for this code";
 }
 
 bool Win32Platform::Failed(OutputStep step) {

@@ -1,4 +1,5 @@
-// The platform services on Windows, through the ANSI ("A") calls.
+// The platform services on Windows, through the "W" calls: texts are UTF-8
+// inside and converted at each call (win32_text.h).
 #pragma once
 
 #include <windows.h>
@@ -12,6 +13,7 @@
 #include "app/platform.h"
 #include "app/win32_handles.h"
 #include "app/win32_run_log.h"
+#include "app/win32_text.h"
 
 namespace tarnvel {
 
@@ -20,32 +22,6 @@ namespace tarnvel {
 // It lives beside its destination from OpenOutput until the rename or
 // CloseOutput; one that a killed run left is swept by a later run.
 constexpr const char* kTemporaryPrefix = "~tvl";
-
-// A path the system writes into a buffer, as GetSystemDirectoryA does: asked
-// again with the size the system reports, so that no long path is cut. Empty
-// when the system cannot tell.
-template <typename Ask>
-std::string PathFromSystem(Ask ask) {
-  std::vector<char> buffer(MAX_PATH + 1);
-  UINT length = ask(buffer.data(), static_cast<UINT>(buffer.size()));
-  if (length >= buffer.size()) {
-    buffer.resize(length + 1);
-    length = ask(buffer.data(), static_cast<UINT>(buffer.size()));
-    if (length >= buffer.size()) length = 0;
-  }
-  return std::string(buffer.data(), length);
-}
-
-// `path` as the "A" calls take it, from the ANSI code page, with its
-// terminating null; empty when it cannot be converted.
-inline std::vector<WCHAR> WidePath(const std::string& path) {
-  const int length = ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-  std::vector<WCHAR> wide(length > 0 ? length : 0);
-  if (length <= 0 ||
-      ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length) != length)
-    wide.clear();
-  return wide;
-}
 
 class Win32Platform : public Platform {
  public:
@@ -108,11 +84,12 @@ class Win32Platform : public Platform {
   std::uint32_t Milliseconds() override;
   OutputFailure LastOutputFailure() override { return failure_; }
   std::optional<std::uint32_t> FileAttributes(const std::string& path) override;
-  // These three live in win32_file_facts.cpp.
+  // These four live in win32_file_facts.cpp.
   std::optional<std::uint64_t> FileVersion(const std::string& path) override;
+  bool FileHolds(const std::string& path, const std::uint8_t* data, std::size_t size) override;
   // Asks sfc.dll's SfcIsFileProtected, loaded from the system directory on
   // first need.
-  std::optional<bool> FileProtected(const std::string& path) override;
+  FileProtection FileProtected(const std::string& path) override;
   std::string Wow64SystemDirectory() override;
   std::string ErrorText(std::uint32_t error) override;
   std::string ProgramVersion() override { return OwnFileVersion(); }

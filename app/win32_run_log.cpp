@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/number_text.h"
+#include "app/win32_text.h"
 
 namespace tarnvel {
 
@@ -14,6 +15,10 @@ namespace {
 constexpr char kLogPrefix[] = "Tarnvel setup ";
 // Beside the logs; no log's pattern matches it.
 constexpr char kLastNumberName[] = "Tarnvel setup.last";
+
+// Notepad on older Windows and CMTrace take a file without it for the ANSI
+// code page.
+constexpr char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
 
 // The number after '#' in a log name of the day, 0 when there is none.
 unsigned NumberIn(const char* name, std::size_t prefixLength) {
@@ -34,8 +39,8 @@ class LastNumber {
  public:
   LastNumber(const std::string& path, const std::string& day) : day_(day) {
     for (int attempt = 0; attempt < 50; ++attempt) {
-      file_ = UniqueHandle(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      file_ = UniqueHandle(::CreateFileW(Utf16From(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
       if (file_ || ::GetLastError() != ERROR_SHARING_VIOLATION) break;
       ::Sleep(20);  // another run is taking its number
     }
@@ -65,9 +70,9 @@ class LastNumber {
 
 bool RunLogFile::Open() {
   tried_ = true;
-  char folder[MAX_PATH + 1];
-  const DWORD length = ::GetTempPathA(sizeof folder, folder);
-  if (length == 0 || length >= sizeof folder) return false;
+  const std::string folder =
+      PathFromSystem([](LPWSTR buffer, UINT size) { return ::GetTempPathW(size, buffer); });
+  if (folder.empty()) return false;
   SYSTEMTIME now;
   ::GetLocalTime(&now);
   std::string date;
@@ -77,26 +82,30 @@ bool RunLogFile::Open() {
   date += '-';
   AppendNumber(date, now.wDay, 10, 2);
   date += " #";
-  const std::string day = std::string(folder, length) + kLogPrefix + date;
-  LastNumber last(std::string(folder, length) + kLastNumberName, date);
+  const std::string day = folder + kLogPrefix + date;
+  LastNumber last(folder + kLastNumberName, date);
   unsigned highest = last.Read();
-  WIN32_FIND_DATAA found;
-  const UniqueFind search(::FindFirstFileA((day + "*.log").c_str(), &found));
+  WIN32_FIND_DATAW found;
+  const UniqueFind search(::FindFirstFileW(Utf16From(day + "*.log").c_str(), &found));
   if (search) {
-    const std::size_t prefixLength = day.size() - length;
+    const std::size_t prefixLength = day.size() - folder.size();
     do {
-      const unsigned number = NumberIn(found.cFileName, prefixLength);
+      const unsigned number = NumberIn(Utf8From(found.cFileName).c_str(), prefixLength);
       if (number > highest) highest = number;
-    } while (::FindNextFileA(search.Get(), &found));
+    } while (::FindNextFileW(search.Get(), &found));
   }
   // A run that could not hold the last number may take one in between.
   for (unsigned number = highest + 1; number <= highest + 20; ++number) {
-    file_ = UniqueHandle(::CreateFileA((day + NumberText(number, 10, 3) + ".log").c_str(),
+    file_ = UniqueHandle(::CreateFileW(Utf16From(day + NumberText(number, 10, 3) + ".log").c_str(),
                                        GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file_) {
       last.Write(number);
-      return true;
+      DWORD written = 0;
+      if (!::WriteFile(file_.Get(), kUtf8ByteOrderMark, sizeof kUtf8ByteOrderMark - 1, &written,
+                       nullptr))
+        file_.Reset();
+      return static_cast<bool>(file_);
     }
     if (::GetLastError() != ERROR_FILE_EXISTS) return false;
   }
@@ -144,7 +153,8 @@ void RunLogFile::Write(const char* text, std::size_t size) {
 }
 
 std::string OwnFileVersion() {
-  const HRSRC found = ::FindResourceA(nullptr, MAKEINTRESOURCEA(1), RT_VERSION);
+  const HRSRC found =
+      ::FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16));  // RT_VERSION
   const HGLOBAL loaded = found != nullptr ? ::LoadResource(nullptr, found) : nullptr;
   const auto* data = static_cast<const std::uint8_t*>(loaded ? ::LockResource(loaded) : nullptr);
   if (data == nullptr) return "unknown";

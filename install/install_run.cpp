@@ -1,6 +1,7 @@
 // The install run: one forward pass over the manifest that writes and
 // registers each component already present in the system directory, unless
-// what is there is newer or the same, or belongs to Windows.
+// what is there is newer, the same version or the same bytes, or belongs to
+// Windows.
 #include <cstdlib>
 #include <string>
 
@@ -18,24 +19,26 @@ void FrmInstllation::SystemDir() {
   SysDirTruePath = redirectedTo.empty() ? SysDirPath : redirectedTo;
 }
 
-TargetFound FrmInstllation::LookAtTarget(const std::string& name, const std::string& target) {
-  TargetFound found;
+TargetOutcome FrmInstllation::LookAtTarget(const std::string& name, const std::string& target,
+                                           TargetFound& found) {
   // File protection does not follow the redirection of a 32-bit program's
   // system directory: it is asked by the path Windows knows the file by.
   const std::string known = SysDirTruePath + "\\" + name;
-  if (const auto isProtected = platform_.FileProtected(known)) {
-    found.protectedBySystem = *isProtected;
-  } else if (!fileProtectionMissing_) {
+  const FileProtection protection = platform_.FileProtected(known);
+  found.protectedBySystem = protection.isProtected;
+  // Nothing counts as protected then; said once.
+  if (protection.asked != FileProtection::Asked::kAnswered && !fileProtectionMissing_) {
     fileProtectionMissing_ = true;
-    platform_.Log(log_line::NoFileProtection());
+    platform_.Log(log_line::NoFileProtection(protection));
   }
   found.installedVersion = platform_.FileVersion(target);
-  // A payload that cannot be loaded has no version here; the write that
-  // follows fails on it and counts it.
+  // A payload that cannot be loaded has no version here, nor bytes the
+  // target could hold; the write that follows fails on it and counts it.
   PayloadView payload;
-  if (platform_.LoadPayload(name, 1, payload))
-    found.payloadVersion = ImageFileVersion(payload.data, payload.size);
-  return found;
+  const bool loaded = platform_.LoadPayload(name, 1, payload);
+  if (loaded) found.payloadVersion = ImageFileVersion(payload.data, payload.size);
+  return DecideTarget(
+      found, [&] { return loaded && platform_.FileHolds(target, payload.data, payload.size); });
 }
 
 void FrmInstllation::PlaceTarget(const std::string& name, const std::string& target,
@@ -94,15 +97,19 @@ void FrmInstllation::InstallNow() {
     if (PresentFileName(target, attributes).empty()) {
       platform_.Log(attributes ? log_line::PassedOver(name, *attributes) : log_line::Absent(name));
     } else {
-      const TargetFound found = LookAtTarget(name, target);
-      switch (DecideTarget(found)) {
+      TargetFound found;
+      const TargetOutcome outcome = LookAtTarget(name, target, found);
+      switch (outcome) {
         case TargetOutcome::kProtected:
           platform_.Log(log_line::Protected(name, found.installedVersion, found.payloadVersion));
           break;
         case TargetOutcome::kKeepNewer:
         case TargetOutcome::kKeepSame:
-          // Made usable at the version it has, never downgraded.
-          platform_.Log(log_line::Kept(name, *found.installedVersion, *found.payloadVersion));
+        case TargetOutcome::kKeepSameBytes:
+          // Made usable as it is, never downgraded nor written again.
+          platform_.Log(outcome == TargetOutcome::kKeepSameBytes
+                            ? log_line::KeptSameBytes(name)
+                            : log_line::Kept(name, *found.installedVersion, *found.payloadVersion));
           registrations_.Start(platform_, SysDirPath, name, target);
           break;
         case TargetOutcome::kWrite:

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "app/platform.h"
@@ -19,10 +20,15 @@ enum class TargetOutcome {
   kProtected,  // passed over: nothing asked, written or registered
   kKeepNewer,  // kept byte for byte, nothing asked; registered
   kKeepSame,   // kept byte for byte, nothing asked; registered
-  kWrite,      // asked or not by the policy, then written and registered
+  // A version missing on either side, but the target holds exactly the
+  // payload: kept, nothing asked; registered.
+  kKeepSameBytes,
+  kWrite,  // asked or not by the policy, then written and registered
 };
 
-TargetOutcome DecideTarget(const TargetFound& found);
+// `sameBytes` tells whether the target holds exactly the payload's bytes. It
+// reads the target, so it is asked only when the versions cannot decide.
+TargetOutcome DecideTarget(const TargetFound& found, const std::function<bool()>& sameBytes);
 
 enum class RefusedWrite {
   kInUse,    // another program holds the target: replaced at the next restart

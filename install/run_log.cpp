@@ -86,12 +86,19 @@ std::string Kept(const std::string& name, std::uint64_t installed, std::uint64_t
          (installed > payload ? " is newer than " : " is the same as ") + VersionText(payload);
 }
 
+std::string KeptSameBytes(const std::string& name) {
+  return name + ": kept, same bytes as the payload";
+}
+
 std::string Older(const std::string& name, std::uint64_t installed, std::uint64_t payload) {
   return name + ": installed " + VersionText(installed) + " is older than " + VersionText(payload);
 }
 
-std::string NoFileProtection() {
-  return "Windows cannot be asked which files it protects (no sfc.dll): none counts as protected";
+std::string NoFileProtection(const FileProtection& protection) {
+  const std::string why = protection.asked == FileProtection::Asked::kNoFunction
+                              ? protection.library + " has no SfcIsFileProtected"
+                              : std::string("no sfc.dll");
+  return "Windows cannot be asked which files it protects (" + why + "): none counts as protected";
 }
 
 std::string Asked(const std::string& name, int answer) {

@@ -21,8 +21,11 @@ std::string PassedOver(const std::string& name, std::uint32_t attributes);
 std::string Protected(const std::string& name, std::optional<std::uint64_t> installed,
                       std::optional<std::uint64_t> payload);
 std::string Kept(const std::string& name, std::uint64_t installed, std::uint64_t payload);
+// Kept without a version to go by: the target holds exactly the payload.
+std::string KeptSameBytes(const std::string& name);
 std::string Older(const std::string& name, std::uint64_t installed, std::uint64_t payload);
-std::string NoFileProtection();
+// Why Windows cannot be asked which files it protects.
+std::string NoFileProtection(const FileProtection& protection);
 std::string Asked(const std::string& name, int answer);
 std::string Written(const std::string& name);
 std::string InUse(const std::string& name, std::uint32_t error, const std::string& errorText);

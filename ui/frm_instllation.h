@@ -71,9 +71,10 @@ class FrmInstllation : public ui::Form {
   void OnLoad() override { Form_Load(); }
 
  private:
-  // One present target: what is there, and writing it, asked or not by the
-  // policy, then registering it.
-  TargetFound LookAtTarget(const std::string& name, const std::string& target);
+  // One present target: what is there, and what the run does with it;
+  // writing it, asked or not by the policy, then registering it.
+  TargetOutcome LookAtTarget(const std::string& name, const std::string& target,
+                             TargetFound& found);
   void WriteTarget(const std::string& name, const std::string& target);
   // Writes and registers it, or queues both for the restart when it is in
   // use; `pumpBeforeRegistering` after a confirmation box.

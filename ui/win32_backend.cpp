@@ -9,7 +9,7 @@ namespace tarnvel::ui {
 
 namespace {
 
-constexpr char kOwnerClass[] = "TarnvelOwner";
+constexpr wchar_t kOwnerClass[] = L"TarnvelOwner";
 
 // The classic fixed frame at 96 DPI, for before there is a window to ask.
 constexpr int kClassicDpi = 96;
@@ -19,7 +19,7 @@ constexpr int kClassicCaption = 19;
 int ScreenDpi() {
   // Before the first window, so that the system DPI is the real one.
   if (const auto setProcessDpiAware =
-          SystemFunction<BOOL(WINAPI*)()>("user32.dll", "SetProcessDPIAware")) {
+          SystemFunction<BOOL(WINAPI*)()>(L"user32.dll", "SetProcessDPIAware")) {
     setProcessDpiAware();
   }
   win32::WindowDc screen(nullptr);
@@ -47,18 +47,18 @@ DWORD WindowExStyle(const Form::Style& style) {
 void RegisterWindowClasses() {
   static bool registered = false;
   if (registered) return;
-  WNDCLASSEXA form{};
+  WNDCLASSEXW form{};
   form.cbSize = sizeof form;
   form.lpfnWndProc = Win32FormView::FormProc;
   form.hInstance = Module();
-  form.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  form.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   form.lpszClassName = kFormClass;
-  WNDCLASSEXA owner{};
+  WNDCLASSEXW owner{};
   owner.cbSize = sizeof owner;
-  owner.lpfnWndProc = DefWindowProcA;
+  owner.lpfnWndProc = DefWindowProcW;
   owner.hInstance = Module();
   owner.lpszClassName = kOwnerClass;
-  if (!RegisterClassExA(&form) || !RegisterClassExA(&owner)) {
+  if (!RegisterClassExW(&form) || !RegisterClassExW(&owner)) {
     FailUnexpectedly("cannot register the window classes");
   }
   registered = true;
@@ -97,7 +97,7 @@ Backend::Insets Win32Backend::FrameInsets(const Form& form) {
 HWND Win32Backend::HiddenOwner() {
   if (!hiddenOwner_) {
     RegisterWindowClasses();
-    hiddenOwner_.Reset(CreateWindowExA(0, kOwnerClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+    hiddenOwner_.Reset(CreateWindowExW(0, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                        Module(), nullptr));
     if (!hiddenOwner_) FailUnexpectedly("cannot create the owner window");
   }

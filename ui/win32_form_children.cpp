@@ -11,13 +11,12 @@ namespace tarnvel::ui {
 namespace {
 
 std::string WindowText(HWND window) {
-  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-  text.resize(
-      static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
-  return text;
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  const int length = GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
+  return Utf8From(text.c_str(), static_cast<std::size_t>(length));
 }
 
-constexpr char kButtonClass[] = "BUTTON";
+constexpr wchar_t kButtonClass[] = L"BUTTON";
 // Child ids start clear of IDOK and IDCANCEL, which the dialog manager sends
 // for Enter and Esc: no button answers those keys.
 constexpr int kFirstChildId = 100;
@@ -50,19 +49,19 @@ LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
       RECT client;
       GetClientRect(window, &client);
       FillRect(paint.Get(), &client, GetSysColorBrush(COLOR_BTNFACE));
-      CallWindowProcA(gButtonProc, window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(paint.Get()),
+      CallWindowProcW(gButtonProc, window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(paint.Get()),
                       PRF_CLIENT);
       return 0;
     }
     default:
-      return CallWindowProcA(gButtonProc, window, message, wParam, lParam);
+      return CallWindowProcW(gButtonProc, window, message, wParam, lParam);
   }
 }
 
 }  // namespace
 
 void SetWindowTextIfChanged(HWND window, const std::string& text) {
-  if (WindowText(window) != text) SetWindowTextA(window, text.c_str());
+  if (WindowText(window) != text) SetWindowTextW(window, Utf16From(text).c_str());
 }
 
 void Win32FormView::CreateChildren() {
@@ -113,14 +112,14 @@ void Win32FormView::CreateChildren() {
         kFirstChildId + static_cast<int>(std::find(all.begin(), all.end(), control) - all.begin());
     const RECT r = ChildPixels(*control);
     HWND window =
-        CreateWindowExA(0, kButtonClass, control->Caption().c_str(), style, r.left, r.top,
-                        r.right - r.left, r.bottom - r.top, hwnd_,
+        CreateWindowExW(0, kButtonClass, Utf16From(control->Caption()).c_str(), style, r.left,
+                        r.top, r.right - r.left, r.bottom - r.top, hwnd_,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Module(), nullptr);
     if (!window) FailUnexpectedly(("cannot create the control " + control->Name()).c_str());
-    SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(painter_.FontFor(Font{})), FALSE);
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(painter_.FontFor(Font{})), FALSE);
     if (control->Kind() == ControlKind::Frame) {
       const auto original = reinterpret_cast<WNDPROC>(
-          SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FrameProc)));
+          SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FrameProc)));
       if (!gButtonProc) gButtonProc = original;
     }
     SetWindowPos(window, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -168,13 +167,13 @@ void Win32FormView::SyncChild(const Child& child) {
     // The model holds the selection; the radio button only shows it. The
     // selected option is its group's tab stop.
     const bool value = static_cast<const OptionButton&>(control).Value();
-    SendMessageA(window, BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
-    const LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
-    SetWindowLongPtrA(window, GWL_STYLE, value ? style | WS_TABSTOP : style & ~WS_TABSTOP);
+    SendMessageW(window, BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
+    const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+    SetWindowLongPtrW(window, GWL_STYLE, value ? style | WS_TABSTOP : style & ~WS_TABSTOP);
   }
   const Control* container = control.Container();
   const bool shown = control.Visible() && (!container || container->Visible());
-  const bool showing = (GetWindowLongPtrA(window, GWL_STYLE) & WS_VISIBLE) != 0;
+  const bool showing = (GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE) != 0;
   if (shown != showing) ShowWindow(window, shown ? SW_SHOWNA : SW_HIDE);
   if (control.Kind() == ControlKind::Button) InvalidateRect(window, nullptr, FALSE);
 }

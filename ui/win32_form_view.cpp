@@ -21,21 +21,21 @@ Win32FormView::Win32FormView(Win32Backend& backend, Form& form)
   const Form::Style& style = form.GetStyle();
   const RECT outer = OuterPixels();
   HWND owner = style.showInTaskbar ? nullptr : backend.HiddenOwner();
-  HWND window = CreateWindowExA(WindowExStyle(style), kFormClass, style.caption.c_str(),
+  HWND window = CreateWindowExW(WindowExStyle(style), kFormClass, Utf16From(style.caption).c_str(),
                                 WindowStyle(style), outer.left, outer.top, outer.right - outer.left,
                                 outer.bottom - outer.top, owner, nullptr, Module(), this);
   if (!window) FailUnexpectedly(("cannot create the window \"" + style.caption + "\"").c_str());
   window_.Reset(window);
 
   if (style.iconId != 0) {
-    const char* name = MAKEINTRESOURCEA(style.iconId);
-    bigIcon_.Reset(static_cast<HICON>(LoadImageA(
+    const wchar_t* name = MAKEINTRESOURCEW(style.iconId);
+    bigIcon_.Reset(static_cast<HICON>(LoadImageW(
         Module(), name, IMAGE_ICON, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0)));
     smallIcon_.Reset(
-        static_cast<HICON>(LoadImageA(Module(), name, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+        static_cast<HICON>(LoadImageW(Module(), name, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                       GetSystemMetrics(SM_CYSMICON), 0)));
-    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.Get()));
-    SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.Get()));
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
   }
   if (style.controlBox) {
     // A fixed window's system menu offers only Move and Close.
@@ -57,7 +57,7 @@ Win32FormView::Win32FormView(Win32Backend& backend, Form& form)
 Win32FormView::~Win32FormView() {
   gViews.erase(std::remove(gViews.begin(), gViews.end(), this), gViews.end());
   // The controls may already be gone: no message reaches this view again.
-  SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
 }
 
 RECT Win32FormView::OuterPixels() const {
@@ -241,21 +241,21 @@ LRESULT Win32FormView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     default:
       break;
   }
-  return DefWindowProcA(hwnd_, message, wParam, lParam);
+  return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
 LRESULT CALLBACK Win32FormView::FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto* view =
-        static_cast<Win32FormView*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        static_cast<Win32FormView*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     view->hwnd_ = window;
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
   }
-  auto* view = reinterpret_cast<Win32FormView*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!view) return DefWindowProcA(window, message, wParam, lParam);
+  auto* view = reinterpret_cast<Win32FormView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!view) return DefWindowProcW(window, message, wParam, lParam);
   const LRESULT result = view->HandleMessage(message, wParam, lParam);
   if (message == WM_NCDESTROY) {
-    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     view->hwnd_ = nullptr;
   }
   return result;
@@ -266,7 +266,7 @@ bool PreTranslate(MSG& msg) {
   HWND root = GetAncestor(msg.hwnd, GA_ROOT);
   for (const Win32FormView* view : gViews) {
     if (view->Window() != root) continue;
-    return IsDialogMessageA(root, &msg) != FALSE;
+    return IsDialogMessageW(root, &msg) != FALSE;
   }
   return false;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/win32_text.h"
 #include "ui/toolkit.h"
 #include "ui/win32_gdi.h"
 #include "ui/win32_paint.h"
@@ -18,7 +19,7 @@ namespace tarnvel::ui {
 
 // The class of every form's window, registered by the backend with
 // Win32FormView::FormProc.
-constexpr char kFormClass[] = "TarnvelForm";
+constexpr wchar_t kFormClass[] = L"TarnvelForm";
 void RegisterWindowClasses();
 
 // A form's window styles: fixed size, with or without system menu and
@@ -26,7 +27,7 @@ void RegisterWindowClasses();
 DWORD WindowStyle(const Form::Style& style);
 DWORD WindowExStyle(const Form::Style& style);
 
-inline HINSTANCE Module() { return GetModuleHandleA(nullptr); }
+inline HINSTANCE Module() { return GetModuleHandleW(nullptr); }
 
 // Sets a window's text only when it differs, sparing a repaint.
 void SetWindowTextIfChanged(HWND window, const std::string& text);

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "app/win32_text.h"
+
 namespace tarnvel::ui::win32 {
 
 namespace {
@@ -30,7 +32,8 @@ void FillWith(HDC dc, const RECT& rect, Color color) {
 }
 
 void DrawCaption(HDC dc, const std::string& text, RECT rect, UINT format) {
-  DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &rect, format | DT_NOPREFIX);
+  const std::wstring wide = Utf16From(text);
+  DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &rect, format | DT_NOPREFIX);
 }
 
 }  // namespace
@@ -64,7 +67,7 @@ HFONT Painter::FontFor(const Font& wanted) {
   for (const auto& [known, handle] : fonts_) {
     if (SameFont(known, font)) return handle.Get();
   }
-  LOGFONTA logFont{};
+  LOGFONTW logFont{};
   logFont.lfHeight = LogicalFontHeight(font.points, dpi_);
   logFont.lfWeight = font.weight;
   logFont.lfCharSet = static_cast<BYTE>(font.charset);
@@ -72,9 +75,10 @@ HFONT Painter::FontFor(const Font& wanted) {
   logFont.lfClipPrecision = CLIP_DEFAULT_PRECIS;
   logFont.lfQuality = DEFAULT_QUALITY;
   logFont.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-  std::strncpy(logFont.lfFaceName, font.face.c_str(), LF_FACESIZE - 1);
+  const std::wstring face = Utf16From(font.face);
+  face.copy(logFont.lfFaceName, LF_FACESIZE - 1);
   // A missing face is left to the font mapper, which picks the nearest one.
-  fonts_.emplace_back(font, UniqueFont(CreateFontIndirectA(&logFont)));
+  fonts_.emplace_back(font, UniqueFont(CreateFontIndirectW(&logFont)));
   return fonts_.back().second.Get();
 }
 
@@ -172,24 +176,24 @@ const Painter::LoadedPicture& Painter::PictureFor(const Picture& control) {
     }
   }
   LoadedPicture loaded{control.PictureKind(), control.ResourceId(), {}, {}, {0, 0}};
-  HINSTANCE module = GetModuleHandleA(nullptr);
-  const char* name = MAKEINTRESOURCEA(control.ResourceId());
+  HINSTANCE module = GetModuleHandleW(nullptr);
+  const wchar_t* name = MAKEINTRESOURCEW(control.ResourceId());
   if (loaded.kind == Picture::Kind::Bitmap) {
     loaded.bitmap.Reset(
-        static_cast<HBITMAP>(LoadImageA(module, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+        static_cast<HBITMAP>(LoadImageW(module, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     BITMAP info{};
-    if (loaded.bitmap && GetObjectA(loaded.bitmap.Get(), sizeof info, &info)) {
+    if (loaded.bitmap && GetObjectW(loaded.bitmap.Get(), sizeof info, &info)) {
       loaded.size = {info.bmWidth, info.bmHeight};
     }
   } else {
     // Width and height 0: the image's own size, not the system's icon size.
-    loaded.icon.Reset(static_cast<HICON>(LoadImageA(module, name, IMAGE_ICON, 0, 0, 0)));
+    loaded.icon.Reset(static_cast<HICON>(LoadImageW(module, name, IMAGE_ICON, 0, 0, 0)));
     ICONINFO info{};
     if (loaded.icon && GetIconInfo(loaded.icon.Get(), &info)) {
       UniqueBitmap mask(info.hbmMask);
       UniqueBitmap color(info.hbmColor);
       BITMAP bits{};
-      if (GetObjectA(mask.Get(), sizeof bits, &bits)) {
+      if (GetObjectW(mask.Get(), sizeof bits, &bits)) {
         // Without a colour bitmap the mask holds both halves, one above the other.
         loaded.size = {bits.bmWidth, color ? bits.bmHeight : bits.bmHeight / 2};
       }

@@ -2,12 +2,11 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <utility>
 
+#include "app/win32_text.h"
 #include "install/manifest.h"
 
 namespace tarnvel::test {
@@ -47,40 +46,57 @@ std::string SystemDirectory() {
 }
 
 std::string NewFolder(const std::string& name) {
-  char temp[MAX_PATH];
-  const std::string folder = std::string(temp, ::GetTempPathA(MAX_PATH, temp)) + name;
+  const std::string folder =
+      PathFromSystem([](LPWSTR buffer, UINT size) { return ::GetTempPathW(size, buffer); }) + name;
   for (const std::string& left : Matching(folder, "*")) Remove(folder + "\\" + left);
-  ::CreateDirectoryA(folder.c_str(), nullptr);
+  ::CreateDirectoryW(Utf16From(folder).c_str(), nullptr);
   return folder;
 }
 
 std::optional<std::string> ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  const HANDLE file = ::CreateFileW(Utf16From(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes(::GetFileSize(file, nullptr), '\0');
+  DWORD read = 0;
+  const bool whole =
+      ::ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr) && read == bytes.size();
+  ::CloseHandle(file);
+  return whole ? std::optional<std::string>(bytes) : std::nullopt;
 }
 
 bool WriteWhole(const std::string& path, const std::string& bytes, DWORD attributes) {
   Remove(path);
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-  out.close();
-  return out && (attributes == 0 || ::SetFileAttributesA(path.c_str(), attributes));
+  const std::wstring wide = Utf16From(path);
+  const HANDLE file =
+      ::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  DWORD written = 0;
+  const bool whole = file != INVALID_HANDLE_VALUE &&
+                     ::WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+                     written == bytes.size();
+  if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+  return whole && (attributes == 0 || ::SetFileAttributesW(wide.c_str(), attributes));
 }
 
 void Remove(const std::string& path) {
-  ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (!::DeleteFileA(path.c_str())) ::RemoveDirectoryA(path.c_str());
+  const std::wstring wide = Utf16From(path);
+  ::SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!::DeleteFileW(wide.c_str())) ::RemoveDirectoryW(wide.c_str());
 }
 
-DWORD Attributes(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
+DWORD Attributes(const std::string& path) { return ::GetFileAttributesW(Utf16From(path).c_str()); }
+
+bool Copy(const std::string& from, const std::string& to) {
+  return ::CopyFileW(Utf16From(from).c_str(), Utf16From(to).c_str(), FALSE) != FALSE;
+}
 
 std::vector<std::string> Matching(const std::string& folder, const std::string& pattern) {
   std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  const HANDLE search = ::FindFirstFileA((folder + "\\" + pattern).c_str(), &found);
-  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(search, &found))
-    if (found.cFileName[0] != '.') names.push_back(found.cFileName);
+  WIN32_FIND_DATAW found;
+  const HANDLE search = ::FindFirstFileW(Utf16From(folder + "\\" + pattern).c_str(), &found);
+  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(search, &found))
+    if (found.cFileName[0] != L'.') names.push_back(Utf8From(found.cFileName));
   if (search != INVALID_HANDLE_VALUE) ::FindClose(search);
   return names;
 }
@@ -92,19 +108,19 @@ std::string OlderCopy(const std::string& name) {
 }
 
 TemporaryFolderAt::TemporaryFolderAt(const std::string& path) {
-  for (const char* name : {"TMP", "TEMP"}) {
-    char value[MAX_PATH];
-    const DWORD length = ::GetEnvironmentVariableA(name, value, MAX_PATH);
+  for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+    wchar_t value[MAX_PATH];
+    const DWORD length = ::GetEnvironmentVariableW(name, value, MAX_PATH);
     before_.emplace_back(name, length > 0 && length < MAX_PATH
-                                   ? std::optional<std::string>(std::string(value, length))
+                                   ? std::optional<std::wstring>(std::wstring(value, length))
                                    : std::nullopt);
-    ::SetEnvironmentVariableA(name, path.c_str());
+    ::SetEnvironmentVariableW(name, Utf16From(path).c_str());
   }
 }
 
 TemporaryFolderAt::~TemporaryFolderAt() {
   for (const auto& [name, value] : before_)
-    ::SetEnvironmentVariableA(name.c_str(), value ? value->c_str() : nullptr);
+    ::SetEnvironmentVariableW(name.c_str(), value ? value->c_str() : nullptr);
 }
 
 std::vector<std::string> LogsIn(const std::string& folder) {
@@ -227,11 +243,13 @@ bool WaitUntil(const std::string& what, const std::function<bool()>& done,
 Process::Process(const std::string& image, const std::string& arguments, const std::string& folder,
                  DWORD creationFlags)
     : name_(image.substr(image.find_last_of('\\') + 1)) {
-  std::string commandLine = "\"" + image + "\" " + arguments;
-  STARTUPINFOA startup{};
+  std::wstring commandLine = Utf16From("\"" + image + "\" " + arguments);
+  const std::wstring current = Utf16From(folder);
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  if (!::CreateProcessA(image.c_str(), &commandLine[0], nullptr, nullptr, FALSE, creationFlags,
-                        nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info_))
+  if (!::CreateProcessW(Utf16From(image).c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        creationFlags, nullptr, folder.empty() ? nullptr : current.c_str(),
+                        &startup, &info_))
     info_ = {};
 }
 

@@ -21,6 +21,7 @@ namespace tarnvel::test {
 // from the time a Windows process takes to start here.
 DWORD DeadlineMs();
 
+// Paths and texts are UTF-8, as in the program.
 // A path from the build ("Z:/work/...") with Windows separators.
 std::string BuildPath(std::string path);
 std::string SystemDirectory();
@@ -30,6 +31,8 @@ std::optional<std::string> ReadWhole(const std::string& path);
 bool WriteWhole(const std::string& path, const std::string& bytes, DWORD attributes = 0);
 void Remove(const std::string& path);
 DWORD Attributes(const std::string& path);
+// CopyFile, overwriting.
+bool Copy(const std::string& from, const std::string& to);
 // Names in `folder` that match `pattern` (wildcards as FindFirstFile takes them).
 std::vector<std::string> Matching(const std::string& folder, const std::string& pattern);
 // An older copy of a component: "MZ", then filler naming it, 4096 bytes.
@@ -45,7 +48,7 @@ class TemporaryFolderAt {
   TemporaryFolderAt& operator=(const TemporaryFolderAt&) = delete;
 
  private:
-  std::vector<std::pair<std::string, std::optional<std::string>>> before_;
+  std::vector<std::pair<std::wstring, std::optional<std::wstring>>> before_;
 };
 // This run's logs in `folder`: "Tarnvel setup *.log", by name.
 std::vector<std::string> LogsIn(const std::string& folder);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
 
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -24,6 +25,28 @@ constexpr char kCallsKey[] = "Software\\Tarnvel\\StandIn\\Calls";
 inline std::string Target(const std::string& name) { return SystemDirectory() + "\\" + name; }
 inline std::string Payload(const std::string& name) {
   return ReadWhole(kPayloads + "\\" + name).value_or("(missing)");
+}
+
+// The text of each log in `folder`, oldest first.
+inline std::vector<std::string> LogTexts(const std::string& folder) {
+  std::vector<std::string> texts;
+  for (const std::string& name : LogsIn(folder))
+    texts.push_back(ReadWhole(folder + "\\" + name).value_or(""));
+  return texts;
+}
+inline void ExpectLines(const std::string& log, std::initializer_list<const char*> lines) {
+  for (const char* line : lines)
+    EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
+}
+
+// A genuine stand-in that tells another file version: its version record's
+// binary version patched in place.
+inline std::string WithVersion(std::string image, DWORD ms, DWORD ls) {
+  const std::size_t fixed = image.find("\xBD\x04\xEF\xFE");
+  if (fixed == std::string::npos || fixed + 16 > image.size()) return "";
+  std::memcpy(&image[fixed + 8], &ms, 4);
+  std::memcpy(&image[fixed + 12], &ls, 4);
+  return image;
 }
 
 // Each stand-in's DllRegisterServer leaves a value named after its file.
@@ -78,6 +101,41 @@ class Targets {
       if (WinesOwn().count(component.name) == 0) Remove(Target(component.name));
   }
 };
+
+// Where every planted program and DLL leaves its mark when it runs or is
+// loaded (a file named after it), for this process and those it starts.
+inline const std::string& PlantMarks() {
+  static const std::string marks = [] {
+    const std::string folder = NewFolder("tarnvel_plant_marks");
+    ::SetEnvironmentVariableA("TARNVEL_PLANT_MARKS", folder.c_str());
+    return folder;
+  }();
+  return marks;
+}
+
+// A new folder with a regsvr32.exe and, under the name of every library the
+// setup loads or brings in, and of those installers have been caught loading
+// from their own folder, a DLL: all of them mark PlantMarks() if they run.
+inline std::string PlantedFolder(const std::string& name) {
+  const std::string folder = NewFolder(name);
+  PlantMarks();
+  EXPECT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANTED_REGSVR32).c_str(),
+                          (folder + "\\regsvr32.exe").c_str(), FALSE));
+  for (const char* library :
+       {"user32",  "gdi32",    "advapi32", "sfc",      "sfc_os",  "uxtheme", "dwmapi",  "cryptbase",
+        "version", "comctl32", "msimg32",  "winmm",    "profapi", "userenv", "imm32",   "msctf",
+        "oleacc",  "apphelp",  "propsys",  "setupapi", "ntmarta", "clbcatq", "secur32", "msvcrt"})
+    EXPECT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANT_DLL).c_str(),
+                            (folder + "\\" + library + ".dll").c_str(), FALSE));
+  return folder;
+}
+
+// setup.exe copied into a PlantedFolder of that name.
+inline std::string PlantedSetup(const std::string& name) {
+  const std::string setup = PlantedFolder(name) + "\\setup.exe";
+  EXPECT_TRUE(::CopyFileA(kSetupExe.c_str(), setup.c_str(), FALSE));
+  return setup;
+}
 
 // The system's regsvr32.exe is the stand-in while this lives.
 class StandInRegsvr32 {

@@ -16,18 +16,7 @@
 namespace tarnvel::test {
 namespace {
 
-constexpr char kPlantedNote[] = "planted-regsvr32-ran.txt";
 constexpr DWORD kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-
-// A genuine stand-in that tells another file version: its version record's
-// binary version patched in place.
-std::string WithVersion(std::string image, DWORD ms, DWORD ls) {
-  const std::size_t fixed = image.find("\xBD\x04\xEF\xFE");
-  if (fixed == std::string::npos || fixed + 16 > image.size()) return "";
-  std::memcpy(&image[fixed + 8], &ms, 4);
-  std::memcpy(&image[fixed + 12], &ls, 4);
-  return image;
-}
 
 // What each target holds before the silent run, and what the run makes of
 // it: older copies without a version are written, and so is an older
@@ -65,18 +54,17 @@ TEST(SilentRun, WritesOnlyOlderTargetsRegistersWrittenAndKeptShowsNothingLeavesN
     EXPECT_EQ(Attributes(Target(name)) & FILE_ATTRIBUTE_SYSTEM,
               name == "olepro32.dll" || name == "wshom.ocx" ? FILE_ATTRIBUTE_SYSTEM : 0u)
         << name << ": only what the rule would still break is marked";
-  // A regsvr32.exe waits beside setup.exe, in its current folder.
-  const std::string folder = NewFolder("tarnvel_silent");
-  ASSERT_TRUE(::CopyFileA(kSetupExe.c_str(), (folder + "\\setup.exe").c_str(), FALSE));
-  ASSERT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANTED_REGSVR32).c_str(),
-                          (folder + "\\regsvr32.exe").c_str(), FALSE));
+  // A regsvr32.exe and DLLs under system names wait beside setup.exe and in
+  // its current folder.
+  const std::string setupExe = PlantedSetup("tarnvel_silent");
+  const std::string current = PlantedFolder("tarnvel_silent_current");
   const std::string logs = NewFolder("tarnvel_silent_log");
   constexpr char kOverrides[] = "Software\\Wine\\DllOverrides";
   for (const int round : {1, 2}) {
     SCOPED_TRACE(round);
     std::optional<TemporaryFolderAt> temporary(logs);
     if (round == 2) ::RegSetKeyValueA(HKEY_CURRENT_USER, kOverrides, "sfc", REG_SZ, "", 1);
-    Process setup(folder + "\\setup.exe", "/s", folder);
+    Process setup(setupExe, "/s", current);
     temporary.reset();
     ASSERT_TRUE(setup.Started());
     std::set<std::string> windows;
@@ -89,13 +77,12 @@ TEST(SilentRun, WritesOnlyOlderTargetsRegistersWrittenAndKeptShowsNothingLeavesN
     EXPECT_EQ(setup.Exit(), 0u);
     EXPECT_EQ(windows, std::set<std::string>{});
   }
-  const std::string note = folder + "\\" + kPlantedNote;
   WaitUntil("the targets to be registered, or the planted regsvr32.exe to run", [&] {
     for (const auto& t : kSilentTargets)
-      if (t.registered && !Registered(t.name)) return Attributes(note) != INVALID_FILE_ATTRIBUTES;
+      if (t.registered && !Registered(t.name)) return !Matching(PlantMarks(), "*").empty();
     return true;
   });
-  EXPECT_EQ(Attributes(note), INVALID_FILE_ATTRIBUTES) << "the planted regsvr32.exe ran";
+  EXPECT_EQ(Matching(PlantMarks(), "*"), std::vector<std::string>{}) << "planted, and run";
   for (const auto& t : kSilentTargets) {
     SCOPED_TRACE(t.name);
     EXPECT_TRUE(ReadWhole(Target(t.name)) == (t.replaced ? Payload(t.name) : placed[t.name]))
@@ -107,23 +94,20 @@ TEST(SilentRun, WritesOnlyOlderTargetsRegistersWrittenAndKeptShowsNothingLeavesN
     EXPECT_TRUE(ReadWhole(Target(name)) == bytes) << name << " was absent or Wine's own";
   EXPECT_EQ(Matching(SystemDirectory(), "~tvl*"), std::vector<std::string>{});
   // What each target met, and that the second run wrote nothing.
-  const std::vector<std::string> logged = LogsIn(logs);
-  ASSERT_EQ(logged.size(), 2u);
-  const std::string first = ReadWhole(logs + "\\" + logged[0]).value_or("");
-  const std::string second = ReadWhole(logs + "\\" + logged[1]).value_or("");
-  for (const char* line :
-       {"agentctl.dll: written", "MSINET.OCX: registration exit code 0, registered",
-        "PICCLP32.OCX: passed over (hidden)",
-        "MSCOMCTL.OCX: kept, installed 6.99.0.0 is newer than 6.1.95.45\r\n",
-        "MSCOMM32.OCX: installed 6.0.81.1 is older than 6.0.81.69\r\n", "MSCOMM32.OCX: written\r\n",
-        "MSFLXGRD.OCX: kept, installed 6.0.81.69 is the same as 6.0.81.69\r\n",
-        "oleaut32.dll: kept, installed ", "olepro32.dll: passed over (system)",
-        "End: 0 copies failed, 0 registrations failed, exit code 0\r\n"})
-    EXPECT_NE(first.find(line), std::string::npos) << line << " in\n" << first;
+  const std::vector<std::string> log = LogTexts(logs);
+  ASSERT_EQ(log.size(), 2u);
+  ExpectLines(log[0], {"agentctl.dll: written", "MSINET.OCX: registration exit code 0, registered",
+                       "PICCLP32.OCX: passed over (hidden)",
+                       "MSCOMCTL.OCX: kept, installed 6.99.0.0 is newer than 6.1.95.45\r\n",
+                       "MSCOMM32.OCX: installed 6.0.81.1 is older than 6.0.81.69\r\n",
+                       "MSCOMM32.OCX: written\r\n",
+                       "MSFLXGRD.OCX: kept, installed 6.0.81.69 is the same as 6.0.81.69\r\n",
+                       "oleaut32.dll: kept, installed ", "olepro32.dll: passed over (system)",
+                       "End: 0 copies failed, 0 registrations failed, exit code 0\r\n"});
   const std::string noSfc = "Windows cannot be asked which files it protects (no sfc.dll)";
-  EXPECT_EQ(first.find(noSfc), std::string::npos) << first;
-  EXPECT_NE(second.find(noSfc), std::string::npos) << second;
-  EXPECT_EQ(second.find(": written"), std::string::npos) << second;
+  EXPECT_EQ(log[0].find(noSfc), std::string::npos) << log[0];
+  ExpectLines(log[1], {noSfc.c_str()});
+  EXPECT_EQ(log[1].find(": written"), std::string::npos) << log[1];
   Process program(SystemDirectory() + "\\cmd.exe", "/c exit 7");
   EXPECT_EQ(program.Exit(), 7u);
 }
@@ -152,13 +136,14 @@ TEST(SilentRun, LoadsNoWindowingLibraryWhetherOrNotItWritesOrKeepsALog) {
       EXPECT_TRUE(Registered("MSCOMM32.OCX")) << "waited for";
     }
   }
-  const std::vector<std::string> logged = LogsIn(logs);
-  ASSERT_EQ(logged.size(), 1u);
-  const std::string log = ReadWhole(logs + "\\" + logged[0]).value_or("");
+  const std::vector<std::string> log = LogTexts(logs);
+  ASSERT_EQ(log.size(), 1u);
   const std::string first = " Tarnvel setup 1.0.0.0, command tail \"/s\": silent run\r\n";
   const std::string last = " End: 0 copies failed, 0 registrations failed, exit code 0\r\n";
-  EXPECT_EQ(log.substr(12, first.size()), first) << log;
-  EXPECT_EQ(log.substr(log.size() - std::min(log.size(), last.size())), last) << log;
+  EXPECT_EQ(log[0].substr(3 + 12, first.size()), first)
+      << "after the byte-order mark and the time\n"
+      << log[0];
+  EXPECT_EQ(log[0].substr(log[0].size() - std::min(log[0].size(), last.size())), last) << log[0];
   EXPECT_EQ(ReadWhole(notAFolder), "a file");
 }
 
@@ -263,7 +248,9 @@ TEST(GuiRun, FailedRegistrationWithholdsTheFinishMessageGivesOneAndIsLogged) {
   targets.Place("MSCOMM32.OCX");  // 0
   const std::string logs = NewFolder("tarnvel_gui_log");
   std::optional<TemporaryFolderAt> temporary(logs);
-  Process setup(kSetupExe, "");
+  // Run to its end with DLLs under system names beside it and in its folder.
+  const std::string setupExe = PlantedSetup("tarnvel_gui_planted");
+  Process setup(setupExe, "", setupExe.substr(0, setupExe.rfind('\\')));
   temporary.reset();
   const HWND welcome = WaitForWindow(setup, kWelcome);
   ASSERT_NE(welcome, nullptr);
@@ -276,15 +263,15 @@ TEST(GuiRun, FailedRegistrationWithholdsTheFinishMessageGivesOneAndIsLogged) {
   if (shown.box != nullptr) Answer(shown, IDOK);
   EXPECT_EQ(setup.Exit(), 1u);
 
-  const std::vector<std::string> logged = LogsIn(logs);
-  ASSERT_EQ(logged.size(), 1u);
-  const std::string log = ReadWhole(logs + "\\" + logged[0]).value_or("");
-  for (const char* line : {"command tail \"\": interactive run\r\n",
-                           "MSINET.OCX: registration exit code 5, failed\r\n",
-                           "SYSINFO.OCX: registration exit code 4, not self-registering",
-                           "MSCOMM32.OCX: registration exit code 0, registered\r\n",
-                           "End: 0 copies failed, 1 registration failed, exit code 1\r\n"})
-    EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
+  const std::vector<std::string> log = LogTexts(logs);
+  ASSERT_EQ(log.size(), 1u);
+  ExpectLines(log[0], {"command tail \"\": interactive run\r\n",
+                       "MSINET.OCX: registration exit code 5, failed\r\n",
+                       "SYSINFO.OCX: registration exit code 4, not self-registering",
+                       "MSCOMM32.OCX: registration exit code 0, registered\r\n",
+                       "End: 0 copies failed, 1 registration failed, exit code 1\r\n"});
+  EXPECT_EQ(log[0].find("Windows cannot be asked"), std::string::npos) << log[0];
+  EXPECT_EQ(Matching(PlantMarks(), "*"), std::vector<std::string>{}) << "planted, and loaded";
 }
 
 TEST(GuiRun, CloseBoxAsksToConfirmAndYesEndsWithTheCancelledCode) {

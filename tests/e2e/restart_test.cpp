@@ -1,9 +1,10 @@
 // A component another program holds, replaced and registered by the restart
-// as the 64-bit prefix carries it out (wineboot -r), and one setup at a time.
-// Whatever a test leaves queued is carried out before it ends: the prefix is
-// shared by the whole test run.
+// as the prefix's own kind of Windows carries it out (wineboot -r), and one
+// setup at a time. Whatever a test leaves queued is carried out before it
+// ends: the prefix is shared by the whole test run.
 #include <sddl.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,14 +15,18 @@
 namespace tarnvel::test {
 namespace {
 
+// SysWOW64 on a 64-bit Windows; nothing on a 32-bit one, which has none.
 std::string Wow64Directory() {
   char buffer[MAX_PATH];
   return std::string(buffer, ::GetSystemWow64DirectoryA(buffer, MAX_PATH));
 }
 
-// The restart's work: the 64-bit wineboot, reached through sysnative.
+// The restart's work: the system's own wineboot, which a 32-bit program on a
+// 64-bit Windows reaches through sysnative.
 std::optional<DWORD> Restart() {
-  return Process("C:\\windows\\sysnative\\wineboot.exe", "-r").Exit();
+  const std::string folder =
+      Wow64Directory().empty() ? SystemDirectory() : "C:\\windows\\sysnative";
+  return Process(folder + "\\wineboot.exe", "-r").Exit();
 }
 
 // Carries out whatever is still queued when it goes, and removes what is
@@ -68,48 +73,88 @@ std::string WithoutEveryone(const std::string& path) {
   return DaclOf(path);
 }
 
+// Valid UTF-8 as Windows itself reads it, not as the program writes it.
+bool IsUtf8(const std::string& text) {
+  return text.empty() || ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                               int(text.size()), nullptr, 0) > 0;
+}
+
+// A user whose temporary folder, and the folder the setup starts from, are
+// named outside the ANSI code page. TEMP reaches setup.exe through the
+// environment it inherits: Wine reads HKCU\Environment only for a process
+// started from outside Wine.
 TEST(RestartRun, HeldTargetIsReplacedAndRegisteredByTheRestartTwiceQueuedKeepingItsSecurity) {
-  const std::string held = "MSCAL.OCX", free = "MSCOMM32.OCX";
+  const std::string held = "MSCAL.OCX", free = "MSCOMM32.OCX", newer = "MSCOMCTL.OCX";
   const StandInRegsvr32 standIn;
   Targets targets;
   const RestartQueue queue;  // goes first, while the stand-in is in place
   targets.Place(held);
   targets.Place(free);
+  const std::string newerBytes = WithVersion(Payload(newer), MAKELONG(99, 6), 0);
+  targets.Place(newer, newerBytes);
   const std::string secured = WithoutEveryone(Target(held));
   ASSERT_EQ(secured.find(";;;WD)"), std::string::npos) << secured;
   ASSERT_EQ(WithoutEveryone(Target(free)), secured);
   const HANDLE holder =
       ::CreateFileA(Target(held).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  const std::string from = NewFolder("Установка 安装"), logs = NewFolder("Пример 例");
+  ASSERT_TRUE(Copy(kSetupExe, from + "\\setup.exe"));
+  // The folder the restart's own code finds the files in.
+  const std::string wow = Wow64Directory(), sys = wow.empty() ? SystemDirectory() : wow;
 
   // Twice before the restart; the second run finds a killed run's leftover
   // beside the first run's queued file.
   const std::string leftover = Target("~tvl1a2b_9.tmp");
+  std::vector<std::string> queuedBefore;
   for (std::size_t run = 1; run <= 2; ++run) {
     SCOPED_TRACE(run);
     if (run == 2) {
       ASSERT_TRUE(WriteWhole(leftover, "MZ"));
     }
-    Process setup(kSetupExe, "/s");
+    std::optional<TemporaryFolderAt> temporary(logs);
+    Process setup(from + "\\setup.exe", "/s", from);
+    temporary.reset();
     EXPECT_EQ(setup.Exit(), 3010u);
-    EXPECT_EQ(Matching(SystemDirectory(), "~tvl*").size(), run) << "the first run's file is kept";
+    std::vector<std::string> queued = Matching(SystemDirectory(), "~tvl*");
+    EXPECT_EQ(queued.size(), run) << "the first run's file is kept";
+    // This run's log, in the user's folder: UTF-8 with its mark, naming the
+    // paths handed over for the restart.
+    const std::vector<std::string> logged = LogsIn(logs);
+    ASSERT_EQ(logged.size(), run) << "no log in " << logs;
+    const std::string log = ReadWhole(logs + "\\" + logged.back()).value_or("");
+    EXPECT_EQ(log.substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_TRUE(IsUtf8(log)) << log;
+    for (const std::string& name : queued) {
+      if (std::count(queuedBefore.begin(), queuedBefore.end(), name)) continue;
+      for (const std::string& line :
+           {held + ": rename queued for the restart, " + sys + "\\" + name + " over " + sys + "\\" +
+                held + "\r\n",
+            held +
+                ": registration queued for the first administrator's logon after the restart, \"" +
+                sys + "\\regsvr32.exe\" /s \"" + sys + "\\" + held + "\"\r\n",
+            newer + ": kept, installed 6.99.0.0 is newer than 6.1.95.45\r\n"})
+        EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
+    }
+    queuedBefore = queued;
   }
   EXPECT_EQ(Attributes(leftover), INVALID_FILE_ATTRIBUTES) << "what no rename names is swept";
   ::CloseHandle(holder);
   EXPECT_TRUE(ReadWhole(Target(held)) == OlderCopy(held)) << "changed before the restart";
-  // Written now, with its security.
+  // Written now, with its security; the newer one kept.
   EXPECT_TRUE(ReadWhole(Target(free)) == Payload(free));
   EXPECT_EQ(DaclOf(Target(free)), secured);
-  const std::string wow = Wow64Directory();
-  const std::string registration = "\"" + wow + "\\regsvr32.exe\" /s \"" + wow + "\\" + held + "\"";
+  EXPECT_TRUE(ReadWhole(Target(newer)) == newerBytes);
+  const std::string registration = "\"" + sys + "\\regsvr32.exe\" /s \"" + sys + "\\" + held + "\"";
 
   EXPECT_EQ(Restart(), 0u);
   EXPECT_TRUE(ReadWhole(Target(held)) == Payload(held)) << "not replaced at the restart";
   EXPECT_EQ(DaclOf(Target(held)), secured) << "the restart's file lost the target's security";
   EXPECT_EQ(Matching(SystemDirectory(), "~tvl*"), std::vector<std::string>{});
-  // Both halves of the restart's work name SysWOW64: under system32 they
-  // replace and register nothing. One RunOnce value, replaced by the second run.
-  EXPECT_EQ(StandInRegsvr32::Calls(registration), 1u) << "registered once, by SysWOW64";
+  // Both halves of the restart's work name the true system folder: under
+  // WoW64's system32 they replace and register nothing. One RunOnce value,
+  // replaced by the second run.
+  EXPECT_EQ(StandInRegsvr32::Calls(registration), 1u) << "registered once, by " << sys;
 }
 
 TEST(SecondCopyRun, WhileAnotherCopyRunsTouchesNothingAndEndsWith1618) {

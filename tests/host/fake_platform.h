@@ -44,7 +44,7 @@ class FakePlatform : public Platform {
   std::string commandLine = "setup.exe";
   std::string wow64Directory;            // empty: not a 32-bit program on 64-bit Windows
   std::set<std::string> protectedFiles;  // by the path Windows knows them by
-  bool noFileProtection = false;         // sfc.dll missing
+  FileProtection::Asked fileProtection = FileProtection::Asked::kAnswered;
   std::string systemDirectory = "C:\\WINDOWS\\system32";  // empty: it cannot be determined
   std::deque<int> answers;
   std::function<void(int)> onPump;  // gets the pump's index, from 0
@@ -99,10 +99,18 @@ class FakePlatform : public Platform {
     const std::string& bytes = it->second.bytes;
     return ImageFileVersion(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   }
-  std::optional<bool> FileProtected(const std::string& path) override {
+  bool FileHolds(const std::string& path, const std::uint8_t* data, std::size_t size) override {
+    events.push_back("compare " + path);
+    const auto it = files.find(path);
+    return it != files.end() &&
+           it->second.bytes == std::string(reinterpret_cast<const char*>(data), size);
+  }
+  FileProtection FileProtected(const std::string& path) override {
     events.push_back("protected? " + path);
-    if (noFileProtection) return std::nullopt;
-    return protectedFiles.count(path) != 0;
+    FileProtection answer{fileProtection, protectedFiles.count(path) != 0, ""};
+    if (fileProtection == FileProtection::Asked::kNoFunction) answer.library = "C:\\here\\sfc.dll";
+    if (fileProtection != FileProtection::Asked::kAnswered) answer.isProtected = false;
+    return answer;
   }
   bool ResetAttributes(const std::string& path) override {
     events.push_back("attributes " + path);
@@ -147,7 +155,7 @@ class FakePlatform : public Platform {
     return true;
   }
   bool RunAtRestart(const std::string& name, const std::string& commandLine) override {
-    events.push_back("run at restart");
+    events.push_back("runonce");
     if (restartRefused == OutputStep::kQueueRegistration)
       return Failed(OutputStep::kQueueRegistration, 5);
     runOnce[name] = commandLine;

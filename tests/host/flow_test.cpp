@@ -15,6 +15,7 @@ namespace tarnvel::test {
 namespace {
 
 const std::string kSys = "C:\\WINDOWS\\system32";
+const std::string kWow = "C:\\WINDOWS\\SysWOW64";
 const std::string kSure = "Are you Sure?|Are you sure. You want to cancel setup?|0x34";
 const std::string kFinish = "Installation Finish|Installed sucessfully.|0x40";
 std::string Replace(const std::string& name) {
@@ -39,13 +40,39 @@ struct Program {
     }
     return std::nullopt;
   }
+  // Through Next, the ask option when `ask`, and Install: the exit code.
+  std::optional<int> Install(bool ask) {
+    return Until([&] {
+      app.Start();
+      app.Welcome().cmdNext.Click();
+      if (ask) app.Installation().OptAsk.Click();
+      app.Installation().cmdInstall.Click();
+    });
+  }
+  // Every payload, "MZ new NAME", and the targets `present` names in the
+  // system directory: "*" for all, each name with marks after a colon: r
+  // read-only, h hidden, s system, d directory, a access denied, l held by
+  // another program.
+  void Arrange(const std::string& present) {
+    for (const Component& c : kManifest)
+      p.payloads[Upper(c.name)] = "MZ new " + std::string(c.name);
+    std::istringstream words(present);
+    for (std::string word; words >> word;) {
+      const std::size_t colon = std::min(word.find(':'), word.size());
+      const auto is = [&](char mark) { return word.find(mark, colon) != std::string::npos; };
+      for (const Component& c : kManifest) {
+        if (word.compare(0, colon, "*") != 0 && word.compare(0, colon, c.name) != 0) continue;
+        p.files[p.systemDirectory + "\\" + c.name] = {
+            "MZ old " + std::string(c.name), is('r'), is('h'), is('s'), is('d'), is('l'), is('a')};
+      }
+    }
+  }
 };
 
 struct Scenario {
   const char* name;
   const char* commandLine;
-  // Targets in the system directory, "*" for all, each name with marks after
-  // a colon: r read-only, h hidden, s system, d directory, a access denied.
+  // Targets in the system directory, as Program::Arrange takes them.
   const char* present;
   const char* clicks;  // the user's, in order, until the program ends
   std::vector<int> answers;
@@ -61,7 +88,21 @@ struct Scenario {
   // regsvr32's exit code by component, 0 when not named; none: still running
   // at any deadline.
   std::map<std::string, std::optional<std::uint32_t>> registrationExits = {};
+  std::string wow64Directory = "";
+  std::optional<OutputStep> restartRefused = {};
+  // Queued for the restart: renames "FROM > TO: BYTES", RunOnce commands by name.
+  std::vector<std::string> renames = {};
+  std::map<std::string, std::string> runOnce = {};
+  std::vector<std::string> logged = {};  // lines the log holds, in this order
 };
+
+std::string Rename(const std::string& folder, const std::string& name) {
+  return folder + "\\~tvl1_1.tmp > " + folder + "\\" + name + ": MZ new " + name;
+}
+std::string Command(const std::string& folder, const std::string& name) {
+  return "\"" + folder + "\\regsvr32.exe\" /s \"" + folder + "\\" + name + "\"";
+}
+std::string Restart(const std::string& prompt) { return "Installation Finish|" + prompt + "|0x40"; }
 
 void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
 
@@ -127,6 +168,41 @@ const Scenario kScenarios[] = {
      false, 1, {kSure}, {}, 60, kExitFailures, kSys, {{"COMCAT.DLL", std::nullopt}}},
     {"CancelWhileWaitingAnsweredYesEndsThere", "setup.exe", "COMCAT.DLL", kInstall, {kIdYes}, 58,
      false, 1, {kSure}, {}, 59, kExitCancelled, kSys, {{"COMCAT.DLL", std::nullopt}}},
+    // A component in use waits for the restart, by the paths Windows knows.
+    {"InUseIsQueuedNotCountedAndEndsSilentlyWith3010", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1,
+     true, 0, {}, {}, 56, kExitRestartRequired, kSys, {}, "", {}, {Rename(kSys, "MSCAL.OCX")},
+     {{"Tarnvel MSCAL.OCX", Command(kSys, "MSCAL.OCX")}},
+     {"MSCAL.OCX: in use (error 32, text of 32), to be replaced at the next restart",
+      "MSCAL.OCX: rename queued for the restart, " + kSys + "\\~tvl1_1.tmp over " + kSys +
+          "\\MSCAL.OCX",
+      "MSCAL.OCX: registration queued for the first administrator's logon after the restart, " +
+          Command(kSys, "MSCAL.OCX"),
+      "End: 0 copies failed, 0 registrations failed, 1 waiting for the restart, exit code 3010"}},
+    {"UnderWow64EveryPathForTheRestartNamesSysWow64", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1,
+     true, 0, {}, {}, 56, kExitRestartRequired, kSys, {}, kWow, {}, {Rename(kWow, "MSCAL.OCX")},
+     {{"Tarnvel MSCAL.OCX", Command(kWow, "MSCAL.OCX")}}},
+    {"RenameRefusedIsACountedFailure", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1,
+     true, 0, {}, {"Copying MSCAL.OCX / Unable to copy 1 files."}, 56, kExitFailures, kSys, {}, "",
+     OutputStep::kQueueRename, {}, {},
+     {"MSCAL.OCX: failed at queueing the rename for the restart, error 5 (text of 5)",
+      "End: 1 copy failed, 0 registrations failed, exit code 1"}},
+    {"RegistrationRefusedIsACountedFailure", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1,
+     true, 0, {}, {"Copying MSCAL.OCX / Unable to copy 1 files."}, 56, kExitFailures, kSys, {}, "",
+     OutputStep::kQueueRegistration, {Rename(kSys, "MSCAL.OCX")}, {},
+     {"MSCAL.OCX: failed at queueing the registration for the restart, error 5 (text of 5)"}},
+    {"InteractiveRunSaysHowManyWaitInsteadOfTheFinish", "setup.exe", "MSCAL.OCX:l MSINET.OCX:l",
+     kInstall, {}, -1,
+     false, 0, {Restart("2 files in use will be replaced when Windows restarts.")}, {}, 56,
+     kExitRestartRequired, kSys, {}, "", {},
+     {Rename(kSys, "MSCAL.OCX"), Rename(kSys, "MSINET.OCX")},
+     {{"Tarnvel MSCAL.OCX", Command(kSys, "MSCAL.OCX")},
+      {"Tarnvel MSINET.OCX", Command(kSys, "MSINET.OCX")}}},
+    {"InUseBesideAFailureEndsWith1StillSaidInAnyInteractiveRun", "setup.exe /x",
+     "MSCAL.OCX:l agentctl.dll:a", kInstall, {}, -1,
+     false, 0, {Restart("1 file in use will be replaced when Windows restarts.")},
+     {"Copying agentctl.dll / Unable to copy 1 files."}, 56, kExitFailures, kSys, {}, "", {},
+     {Rename(kSys, "MSCAL.OCX")}, {{"Tarnvel MSCAL.OCX", Command(kSys, "MSCAL.OCX")}},
+     {"End: 1 copy failed, 0 registrations failed, 1 waiting for the restart, exit code 1"}},
 };
 // clang-format on
 
@@ -140,18 +216,10 @@ TEST_P(InstallRun, Scenario) {
   p.systemDirectory = s.systemDirectory;
   p.answers.assign(s.answers.begin(), s.answers.end());
   p.exitCodes = s.registrationExits;
+  p.wow64Directory = s.wow64Directory;
+  p.restartRefused = s.restartRefused;
   const std::uint32_t clockAtStart = p.clock;
-  for (const Component& c : kManifest) p.payloads[Upper(c.name)] = std::string("MZ new ") + c.name;
-  std::istringstream present(s.present);
-  for (std::string word; present >> word;) {
-    const std::size_t colon = std::min(word.find(':'), word.size());
-    const auto has = [&](char mark) { return word.find(mark, colon) != std::string::npos; };
-    for (const Component& c : kManifest) {
-      if (word.compare(0, colon, "*") != 0 && word.compare(0, colon, c.name) != 0) continue;
-      p.files[s.systemDirectory + "\\" + c.name] = {
-          std::string("MZ old ") + c.name, has('r'), has('h'), has('s'), has('d'), false, has('a')};
-    }
-  }
+  run.Arrange(s.present);
   const std::size_t fileCount = p.files.size();
 
   std::vector<std::string> failureLine;
@@ -184,7 +252,10 @@ TEST_P(InstallRun, Scenario) {
   EXPECT_EQ(p.boxes, s.boxes);
   EXPECT_EQ(failureLine, s.failureLine);
   EXPECT_EQ(p.pumps, s.pumps);
+  EXPECT_EQ(run.backend.views == 0, s.silent) << "a silent run creates no window";
   EXPECT_EQ(p.files.size(), fileCount) << "a file was created";
+  EXPECT_EQ(p.renamesAtRestart, s.renames);
+  EXPECT_EQ(p.runOnce, s.runOnce);
   // Exactly the files that now hold their payload are registered, each by the
   // tool's full path and with the target quoted.
   std::set<std::string> expectedStarts;
@@ -194,14 +265,17 @@ TEST_P(InstallRun, Scenario) {
   }
   EXPECT_EQ(std::set<std::string>(p.starts.begin(), p.starts.end()), expectedStarts);
   EXPECT_EQ(p.starts.size(), std::size_t(s.registered));
-  // Every file event lies in the system directory; without one there is none.
+  // Every file event lies in the system directory, file protection asked by
+  // SysWOW64 under WoW64; without a system directory there is none.
   const auto& e = p.events;
   std::string outside;  // the first that does not
   for (const std::string& event : e) {
     const std::size_t blank = event.find(' ');
+    const std::string& folder = event.rfind("protected? ", 0) == 0 && !s.wow64Directory.empty()
+                                    ? s.wow64Directory
+                                    : s.systemDirectory;
     if (outside.empty() && blank != std::string::npos && event.rfind("load ", 0) != 0 &&
-        (s.systemDirectory.empty() ||
-         event.compare(blank + 1, s.systemDirectory.size(), s.systemDirectory) != 0))
+        (folder.empty() || event.compare(blank + 1, folder.size(), folder) != 0))
       outside = event;
   }
   EXPECT_EQ(outside, "");
@@ -220,6 +294,9 @@ TEST_P(InstallRun, Scenario) {
   // The log ends with how the program ended; a registration still running
   // is waited for until the deadline, and not beyond it.
   ASSERT_FALSE(p.log.empty());
+  auto line = p.log.begin();
+  for (const std::string& expected : s.logged)
+    EXPECT_NE(line = std::find(line, p.log.end(), expected), p.log.end()) << expected;
   const std::string exitCode = "exit code " + std::to_string(s.exitCode);
   EXPECT_EQ(p.log.back().substr(p.log.back().size() - exitCode.size()), exitCode) << p.log.back();
   const bool runsOn = std::any_of(s.registrationExits.begin(), s.registrationExits.end(),
@@ -248,43 +325,53 @@ struct VersionCase {
   std::optional<std::uint64_t> payload;    // none: a payload without one
   const char* protectedPath;               // what Windows protects, if anything
   std::string wow64;                       // the redirected system directory, if any
-  bool noFileProtection;                   // sfc.dll missing
+  FileProtection::Asked protection;        // whether Windows can be asked
   bool written, registered;
-  const char* logged;  // a line of the log, whole
+  const char* logged;             // a line of the log, whole
+  bool samePayloadBytes = false;  // the target holds the payload, byte for byte
 };
 
 constexpr std::uint64_t V(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t d) {
   return a << 48 | b << 32 | c << 16 | d;
 }
 constexpr std::uint64_t kPayload = V(6, 1, 95, 45);
-const std::string kWow = "C:\\WINDOWS\\SysWOW64";
 const std::string kTarget = kSys + "\\MSCOMCTL.OCX";
+constexpr auto kAsked = FileProtection::Asked::kAnswered;
+constexpr auto kNoSfc = FileProtection::Asked::kNoLibrary;
+constexpr auto kNoFunction = FileProtection::Asked::kNoFunction;
 
 // clang-format off
 const VersionCase kVersionCases[] = {
-    {"NewerIsKeptAndRegistered", V(6, 1, 98, 46), kPayload, "", "", false, false, true,
+    {"NewerIsKeptAndRegistered", V(6, 1, 98, 46), kPayload, "", "", kAsked, false, true,
      "MSCOMCTL.OCX: kept, installed 6.1.98.46 is newer than 6.1.95.45"},
-    {"SameVersionIsKeptAndRegistered", kPayload, kPayload, "", "", false, false, true,
+    {"SameVersionIsKeptAndRegistered", kPayload, kPayload, "", "", kAsked, false, true,
      "MSCOMCTL.OCX: kept, installed 6.1.95.45 is the same as 6.1.95.45"},
-    {"OlderIsWrittenAndRegistered", V(6, 1, 95, 44), kPayload, "", "", false, true, true,
+    {"OlderIsWrittenAndRegistered", V(6, 1, 95, 44), kPayload, "", "", kAsked, true, true,
      "MSCOMCTL.OCX: installed 6.1.95.44 is older than 6.1.95.45"},
-    {"UnversionedTargetIsWritten", std::nullopt, kPayload, "", "", false, true, true,
+    {"UnversionedTargetIsWritten", std::nullopt, kPayload, "", "", kAsked, true, true,
      "MSCOMCTL.OCX: written"},
-    {"UnversionedPayloadIsWrittenOverANewerTarget", V(9, 0, 0, 0), std::nullopt, "", "", false,
+    {"UnversionedPayloadIsWrittenOverANewerTarget", V(9, 0, 0, 0), std::nullopt, "", "", kAsked,
      true, true, "MSCOMCTL.OCX: written"},
+    {"UnversionedTargetWithThePayloadsBytesIsKeptUnaskedAndRegistered", std::nullopt,
+     std::nullopt, "", "", kAsked, false, true, "MSCOMCTL.OCX: kept, same bytes as the payload",
+     true},
     {"ProtectedIsPassedOverUnregisteredEvenWhenOlder", V(1, 0, 0, 0), kPayload,
-     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", "", false, false, false,
+     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", "", kAsked, false, false,
      "MSCOMCTL.OCX: passed over, protected by Windows (installed 1.0.0.0, payload 6.1.95.45)"},
     {"ProtectedUnderWow64IsAskedForByItsSysWow64Path", std::nullopt, std::nullopt,
-     "C:\\WINDOWS\\SysWOW64\\MSCOMCTL.OCX", kWow, false, false, false,
+     "C:\\WINDOWS\\SysWOW64\\MSCOMCTL.OCX", kWow, kAsked, false, false,
      "MSCOMCTL.OCX: passed over, protected by Windows (installed without a version, payload "
      "without a version)"},
     {"Wow64SystemDirectoryPathIsNotWhatWindowsProtects", V(1, 0, 0, 0), kPayload,
-     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", kWow, false, true, true,
+     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", kWow, kAsked, true, true,
      "MSCOMCTL.OCX: installed 1.0.0.0 is older than 6.1.95.45"},
     {"WithoutSfcNothingIsProtectedAndTheLogSaysSo", V(1, 0, 0, 0), kPayload,
-     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", "", true, true, true,
+     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", "", kNoSfc, true, true,
      "Windows cannot be asked which files it protects (no sfc.dll): none counts as protected"},
+    {"SfcWithoutTheFunctionIsNamedAndNothingIsProtected", V(1, 0, 0, 0), kPayload,
+     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", "", kNoFunction, true, true,
+     "Windows cannot be asked which files it protects (C:\\here\\sfc.dll has no "
+     "SfcIsFileProtected): none counts as protected"},
 };
 // clang-format on
 
@@ -299,21 +386,17 @@ TEST_P(VersionRule, DecidesWhatIsWrittenRegisteredAndLogged) {
     Program run;
     FakePlatform& p = run.p;
     p.wow64Directory = c.wow64;
-    p.noFileProtection = c.noFileProtection;
+    p.fileProtection = c.protection;
     if (*c.protectedPath) p.protectedFiles = {c.protectedPath};
-    for (const Component& comp : kManifest) p.payloads[Upper(comp.name)] = "MZ new";
+    run.Arrange("");
     const std::string payload = c.payload ? VersionedImage(*c.payload) : "MZ new MSCOMCTL.OCX";
-    const std::string installed = c.installed ? VersionedImage(*c.installed) : "MZ old";
+    const std::string installed = c.samePayloadBytes ? payload
+                                  : c.installed      ? VersionedImage(*c.installed)
+                                                     : "MZ old";
     p.payloads["MSCOMCTL.OCX"] = payload;
     p.files[kTarget] = {installed};
     if (ask) p.answers = {kIdYes};
-    EXPECT_EQ(run.Until([&] {
-      run.app.Start();
-      run.app.Welcome().cmdNext.Click();
-      if (ask) run.app.Installation().OptAsk.Click();
-      run.app.Installation().cmdInstall.Click();
-    }),
-              kExitSuccess);
+    EXPECT_EQ(run.Install(ask), kExitSuccess);
     EXPECT_EQ(std::count(p.events.begin(), p.events.end(), "write " + kTarget), c.written);
     EXPECT_TRUE(p.files[kTarget].bytes == (c.written ? payload : installed));
     EXPECT_EQ(p.starts.size(), c.registered ? 1u : 0u);
@@ -330,13 +413,6 @@ TEST_P(VersionRule, DecidesWhatIsWrittenRegisteredAndLogged) {
 
 INSTANTIATE_TEST_SUITE_P(Flow, VersionRule, ::testing::ValuesIn(kVersionCases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST(WindowFlow, SilentRunCreatesNoWindow) {
-  Program run;
-  run.p.commandLine = "setup.exe /s";
-  EXPECT_EQ(run.Until([&] { run.app.Start(); }), kExitSuccess);
-  EXPECT_EQ(run.backend.views, 0);
-}
 
 TEST(WindowFlow, NextShowsTheInstallationWindowInTheWelcomeWindowsPlaceAndOuterSize) {
   Program run;
@@ -417,20 +493,31 @@ TEST(WindowFlow, UnexpectedErrorsAndFaultsEndWithCodeThreeOneLineAndABoxOnlyWhen
   }
 }
 
+TEST(WindowFlow, SecondCopyTouchesNothingSaysSoWhenInteractiveAndEndsWith1618) {
+  for (const char* tail : {" /s", ""}) {
+    Program run;
+    run.p.commandLine = std::string("setup.exe") + tail;
+    run.p.otherSetupRunning = true;
+    run.p.files[kSys + "\\MSCAL.OCX"] = {"MZ old"};
+    EXPECT_EQ(run.Until([&] { run.app.Start(); }), kExitAnotherSetupRunning);
+    EXPECT_EQ(run.p.events, std::vector<std::string>{"lock"});
+    EXPECT_EQ(run.backend.views, 0);
+    EXPECT_EQ(run.p.boxes, *tail ? std::vector<std::string>{}
+                                 : std::vector<std::string>{"Tarnvel Vivi-Installation Setup|Setup "
+                                                            "is already running.|0x30"});
+    EXPECT_EQ(run.p.log.back(),
+              "Another copy of the setup is running: nothing done, exit code 1618");
+  }
+}
+
 // Every outcome a component can have, each in the log with its reason.
 TEST(RunLog, NamesEachComponentsOutcomeAndEachRegistrationsExitCode) {
   Program run;
   FakePlatform& p = run.p;
-  for (const Component& c : kManifest) p.payloads[Upper(c.name)] = "MZ new";
+  run.Arrange(
+      "agentctl.dll asycfilt.dll COMCAT.DLL:hs COMCT232.OCX COMCTL32.OCX Flash.ocx "
+      "MCI32.OCX MSCAL.OCX");
   p.payloads.erase("ASYCFILT.DLL");
-  p.files[kSys + "\\agentctl.dll"] = {"MZ old"};
-  p.files[kSys + "\\asycfilt.dll"] = {"MZ old"};
-  p.files[kSys + "\\COMCAT.DLL"] = {"MZ old", false, true, true};
-  p.files[kSys + "\\COMCT232.OCX"] = {"MZ old"};
-  p.files[kSys + "\\COMCTL32.OCX"] = {"MZ old"};
-  p.files[kSys + "\\Flash.ocx"] = {"MZ old"};
-  p.files[kSys + "\\MCI32.OCX"] = {"MZ old"};
-  p.files[kSys + "\\MSCAL.OCX"] = {"MZ old"};
   p.failWrite = {kSys + "\\COMCTL32.OCX"};
   p.exitCodes = {{"agentctl.dll", 5},
                  {"COMCT232.OCX", 0xC0000005},
@@ -438,13 +525,7 @@ TEST(RunLog, NamesEachComponentsOutcomeAndEachRegistrationsExitCode) {
                  {"MSCAL.OCX", 4}};
   p.leftovers = {kSys + "\\~tvl1a_2.tmp"};
   p.answers = {kIdYes, kIdYes, kIdYes, kIdYes, kIdYes, kIdNo, kIdYes};
-  EXPECT_EQ(run.Until([&] {
-    run.app.Start();
-    run.app.Welcome().cmdNext.Click();
-    run.app.Installation().OptAsk.Click();
-    run.app.Installation().cmdInstall.Click();
-  }),
-            kExitFailures);
+  EXPECT_EQ(run.Install(true), kExitFailures);
   std::vector<std::string> lines = p.log;
   lines.erase(std::remove_if(lines.begin(), lines.end(),
                              [](const std::string& l) { return l.find(": absent") != l.npos; }),

@@ -1,13 +1,16 @@
-// The Win32 platform services and the payload extraction on the real file
-// system, in folders of the test's own; start-up hardening; setup.exe's
-// resources as Windows reads them. The payloads are platform_test.rc's.
+// The Win32 platform services, the payload extraction and the silent run on
+// the real file system, in folders of the test's own; start-up hardening;
+// setup.exe's resources as Windows reads them. The payloads are
+// platform_test.rc's.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <set>
+#include <utility>
 
+#include "app/setup_app.h"
 #include "app/win32_fault_end.h"
 #include "app/win32_platform.h"
 #include "app/win32_startup.h"
@@ -21,41 +24,26 @@ const std::string kTestPayload =
     std::string("MZ\x90\0\0\xFF", 6) + " tvltest payload 0123456789abcdefghijklmnopqrstuvwxyz";
 constexpr DWORD kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 constexpr char kEndInPump[] = "--end-in-pump";
+constexpr char kInstallIn[] = "--install-in";
 constexpr char kOverflowStack[] = "--overflow-stack";
 
-std::string Self() {
-  char self[MAX_PATH];
-  return std::string(self, ::GetModuleFileNameA(nullptr, self, MAX_PATH));
-}
+// The silent run with a folder of the caller's as its system directory. It
+// leaves the machine-wide setup lock to setup.exe's own runs in other tests.
+class FolderPlatform : public Win32Platform {
+ public:
+  explicit FolderPlatform(std::string folder) : folder_(std::move(folder)) {}
+  std::string CommandLine() override { return "setup.exe /s"; }
+  std::string SystemDirectory() override { return folder_; }
+  std::string Wow64SystemDirectory() override { return ""; }
+  bool TakeSetupLock() override { return true; }
 
-TEST(FilePresence, NamesOnlyFilesThatAreNeitherHiddenNorSystemNorDirectories) {
-  const std::string folder = NewFolder("tvltest_presence");
-  ASSERT_TRUE(::CreateDirectoryA((folder + "\\directory.dll").c_str(), nullptr));
-  const struct {
-    const char* name;
-    DWORD attributes;  // 0: no such file
-    bool present;
-  } cases[] = {
-      {"absent.dll", 0, false},
-      {"hidden.dll", FILE_ATTRIBUTE_HIDDEN, false},
-      {"directory.dll", 0, false},
-      {"system.dll", FILE_ATTRIBUTE_SYSTEM, false},
-      {"plain.dll", FILE_ATTRIBUTE_NORMAL, true},
-      {"readonly.dll", FILE_ATTRIBUTE_READONLY, true},
-  };
-  Win32Platform platform;
-  for (const auto& c : cases) {
-    const std::string path = folder + "\\" + c.name;
-    if (c.attributes != 0) {
-      ASSERT_TRUE(WriteWhole(path, "MZ", c.attributes)) << path;
-    }
-    EXPECT_EQ(platform.FilePresence(path), c.present ? c.name : "") << c.name;
-  }
-}
+ private:
+  std::string folder_;
+};
 
 // A target's version is read while another program writes it, by its bytes
-// only; the rig's prefix is 64-bit, whose file protection answers "no".
-TEST(FileFacts, VersionsReadAlongsideAWriterAndTheRedirectedSystemDirectoryIsAsked) {
+// only.
+TEST(FileFacts, VersionsReadAlongsideAWriter) {
   const std::string folder = NewFolder("tvltest_facts");
   const std::string standIn = BuildPath(TARNVEL_PAYLOAD_DIR) + "\\MSCOMCTL.OCX";
   ASSERT_TRUE(WriteWhole(folder + "\\standin.ocx", ReadWhole(standIn).value_or("")));
@@ -68,11 +56,45 @@ TEST(FileFacts, VersionsReadAlongsideAWriterAndTheRedirectedSystemDirectoryIsAsk
   EXPECT_EQ(platform.FileVersion(folder + "\\standin.ocx"), 0x00060001005F002Dull);  // 6.1.95.45
   EXPECT_EQ(platform.FileVersion(folder + "\\junk.ocx"), std::nullopt);
   ::CloseHandle(writer);
+}
 
-  std::string wow64 = platform.Wow64SystemDirectory();
-  for (char& ch : wow64) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  EXPECT_EQ(wow64, "c:\\windows\\syswow64");
-  EXPECT_EQ(platform.FileProtected(wow64 + "\\oleaut32.dll"), std::optional<bool>(false));
+// Whether a target holds a payload byte for byte: read as its version is,
+// alongside a writer, but not while another program keeps it to itself.
+TEST(FileFacts, HoldsThePayloadOnlyWithItsVeryBytesAndNothingUnreadable) {
+  const std::string path = NewFolder("tvltest_holds") + "\\target.dll";
+  // Larger than a piece of the comparison: the last piece counts too.
+  const std::string big = ReadWhole(BuildPath(TARNVEL_PAYLOAD_DIR) + "\\MSCOMCTL.OCX").value_or("");
+  std::string bigLastByteOff = big;
+  bigLastByteOff.back() ^= 1;
+  const std::string& small = kTestPayload;
+  constexpr DWORD kNobody = ~0u;  // else the sharing of another program's handle
+  const struct {
+    std::string payload, target;
+    DWORD holderSharing;
+    bool holds;
+  } cases[] = {
+      {small, small, kNobody, true},
+      {big, big, kNobody, true},
+      {big, bigLastByteOff, kNobody, false},
+      {small, small + "x", kNobody, false},
+      {small, small.substr(0, small.size() - 1), kNobody, false},
+      {small, small, FILE_SHARE_READ | FILE_SHARE_WRITE, true},
+      {small, small, 0, false},
+  };
+  Win32Platform platform;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.payload.size() << " bytes over " << c.target.size()
+                                    << ", held sharing " << c.holderSharing);
+    ASSERT_TRUE(WriteWhole(path, c.target));
+    const UniqueHandle other(c.holderSharing == kNobody
+                                 ? INVALID_HANDLE_VALUE
+                                 : ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                                 c.holderSharing, nullptr, OPEN_EXISTING, 0,
+                                                 nullptr));
+    EXPECT_EQ(static_cast<bool>(other), c.holderSharing != kNobody);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(c.payload.data());
+    EXPECT_EQ(platform.FileHolds(path, data, c.payload.size()), c.holds);
+  }
 }
 
 TEST(Extraction, WritesExactlyThePayloadOverPresentFilesOnlyAndLeavesNoTemporaryFile) {
@@ -86,18 +108,15 @@ TEST(Extraction, WritesExactlyThePayloadOverPresentFilesOnlyAndLeavesNoTemporary
     bool written;
     OutputFailure failure = {};  // where it stopped, for the log
   } cases[] = {
+      // clang-format off
       {"TVLTEST.DLL", "previous, and longer than the payload: 0123456789 0123456789 0123456789", 0,
        false, true},
       {"TVLTEST.DLL", "", kMarks, false, true},
-      {"Flash.ocx", "previous", 0, false, true},  // the name as listed
       {"TVLTEST.DLL", nullptr, 0, false, false, {OutputStep::kAttributes, ERROR_FILE_NOT_FOUND}},
       {"TVLTEST.DLL", "previous", 0, true, false, {OutputStep::kOpen, ERROR_SHARING_VIOLATION}},
-      {"TVLNONE.DLL",
-       "previous",
-       FILE_ATTRIBUTE_READONLY,
-       false,
-       false,
+      {"TVLNONE.DLL", "previous", FILE_ATTRIBUTE_READONLY, false, false,
        {OutputStep::kLoad, ERROR_RESOURCE_TYPE_NOT_FOUND}},
+      // clang-format on
   };
   Win32Platform platform;
   for (const auto& c : cases) {
@@ -113,13 +132,14 @@ TEST(Extraction, WritesExactlyThePayloadOverPresentFilesOnlyAndLeavesNoTemporary
     const SaveOutcome outcome = SaveResToDisk(platform, errCount, 1, c.type, path);
     EXPECT_EQ(outcome == SaveOutcome::kWritten, c.written);
     EXPECT_EQ(outcome == SaveOutcome::kInUse, c.heldByAnother) << "in use waits for a restart";
+    EXPECT_EQ(errCount, c.written || c.heldByAnother ? 0 : 1) << "a failure counts once";
     if (other != INVALID_HANDLE_VALUE) ::CloseHandle(other);
     if (!c.written) {
       EXPECT_EQ(int(platform.LastOutputFailure().step), int(c.failure.step));
       EXPECT_EQ(platform.LastOutputFailure().error, c.failure.error);
     }
     if (c.written) {
-      EXPECT_EQ(ReadWhole(path), c.type[0] == 'F' ? "MZ flash stand-in" : kTestPayload);
+      EXPECT_EQ(ReadWhole(path), kTestPayload);
       EXPECT_EQ(Attributes(path) & kMarks, 0u);
     } else if (c.before != nullptr) {
       EXPECT_EQ(ReadWhole(path), c.before);
@@ -139,8 +159,15 @@ TEST(Extraction, WritesExactlyThePayloadOverPresentFilesOnlyAndLeavesNoTemporary
 
 TEST(Extraction, SweepRemovesLeftoverTemporaryFilesButNotOneHeldOpenNorOtherNames) {
   const std::string folder = NewFolder("tvltest_sweep");
-  for (const char* name : {"~tvl1a2b_1.tmp", "~tvl1a2b_2.tmp", "~tvlc3_17.tmp", "tvl1a2b_1.tmp",
-                           "~tvl1a2b_1.dll", "MSCOMCTL.OCX"})
+  // Other names, among them near misses the search finds: none of them this
+  // program's making.
+  std::set<std::string> kept = {"MSCOMCTL.OCX",        "tvl1a2b_1.tmp",
+                                "~tvl1a2b_1.dll",      "~tvlbackup.tmp",
+                                "~tvl1a2b.tmp",        "~tvl_1.tmp",
+                                "~tvl1a2b_.tmp",       "~tvl1a2b_1x.tmp",
+                                "~tvl123456789_1.tmp", "~tvl1a2b_12345678901.tmp"};
+  for (const std::string& name : kept) ASSERT_TRUE(WriteWhole(folder + "\\" + name, "MZ"));
+  for (const char* name : {"~tvl1a2b_1.tmp", "~tvl1a2b_2.tmp", "~tvlc3_17.tmp"})
     ASSERT_TRUE(WriteWhole(folder + "\\" + name, "MZ"));
   // A live run holds its temporary file open, sharing no deletion.
   const HANDLE held =
@@ -152,9 +179,8 @@ TEST(Extraction, SweepRemovesLeftoverTemporaryFilesButNotOneHeldOpenNorOtherName
             (std::set<std::string>{folder + "\\~tvl1a2b_1.tmp", folder + "\\~tvlc3_17.tmp"}))
       << "for the log";
   const std::vector<std::string> left = Matching(folder, "*");
-  EXPECT_EQ(
-      std::set<std::string>(left.begin(), left.end()),
-      (std::set<std::string>{"MSCOMCTL.OCX", "tvl1a2b_1.tmp", "~tvl1a2b_1.dll", "~tvl1a2b_2.tmp"}));
+  kept.insert("~tvl1a2b_2.tmp");
+  EXPECT_EQ(std::set<std::string>(left.begin(), left.end()), kept);
 }
 
 TEST(RunLog, EachRunGetsANewFileNumberedOnNeverReusedAndNoneWhereTheTemporaryFolderIsNoFolder) {
@@ -176,11 +202,17 @@ TEST(RunLog, EachRunGetsANewFileNumberedOnNeverReusedAndNoneWhereTheTemporaryFol
   // Today's, numbered on from what is there, each line after the time.
   EXPECT_EQ(logs[1].substr(logs[1].size() - 9), " #001.log");
   EXPECT_EQ(logs[2].substr(logs[2].size() - 9), " #002.log");
-  const std::string first = ReadWhole(folder + "\\" + logs[1]).value_or("");
+  // UTF-8, marked so for the readers that would take the ANSI code page.
+  const auto lines = [&](const std::string& log) {
+    const std::string text = ReadWhole(folder + "\\" + log).value_or("");
+    EXPECT_EQ(text.substr(0, 3), "\xEF\xBB\xBF") << log;
+    return text.substr(3);
+  };
+  const std::string first = lines(logs[1]);
   EXPECT_EQ(first.size(), 2 * 13 + std::string("one\r\nthree\r\n").size()) << first;
   EXPECT_EQ(first.substr(2, 1) + first.substr(5, 1) + first.substr(8, 1) + first.substr(12, 6),
             "::. one\r\n");
-  EXPECT_EQ(ReadWhole(folder + "\\" + logs[2]).value_or("").substr(12), " two\r\n");
+  EXPECT_EQ(lines(logs[2]).substr(12), " two\r\n");
 
   // A number is never taken again that day, though its log was deleted.
   for (const std::string& log : {logs[2], logs[1]}) {
@@ -215,13 +247,15 @@ class EndingPlatform : public Win32Platform {
 
 TEST(Extraction, EndedInsideEitherPumpTheTargetIsOldOrNewAndNoTemporaryFileIsLeft) {
   const std::string folder = NewFolder("tvltest_pumps");
+  char self[MAX_PATH];
+  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
   // Both at once: each start of a process costs a minute under emulation.
   std::vector<std::unique_ptr<Process>> children;
   for (int pump : {1, 2}) {
     const std::string target = folder + "\\" + std::to_string(pump) + ".dll";
     ASSERT_TRUE(WriteWhole(target, "previous"));
     children.push_back(std::make_unique<Process>(
-        Self(), kEndInPump + (" " + std::to_string(pump)) + " \"" + target + "\""));
+        self, kEndInPump + (" " + std::to_string(pump)) + " \"" + target + "\""));
   }
   EXPECT_EQ(children[0]->Exit(), 41u);
   EXPECT_EQ(children[1]->Exit(), 42u);
@@ -242,8 +276,10 @@ __attribute__((noinline)) int Deeper(int depth, volatile const char* caller) {
 // The report still gets its room, its box included.
 TEST(FaultEnd, StackOverflowEndsInTheReportBoxThenExitCode3WithTheExceptionLogged) {
   const std::string folder = NewFolder("tvltest_fault");
+  char self[MAX_PATH];
+  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
   std::optional<TemporaryFolderAt> temporary(folder + "\\");
-  Process child(Self(), std::string(kOverflowStack) + " 1");
+  Process child(self, std::string(kOverflowStack) + " 1");
   temporary.reset();
   const MessageBoxShown shown = WaitForMessageBox(child);
   const std::string report = "An unexpected error ended the setup:\r\n";
@@ -261,9 +297,46 @@ TEST(FaultEnd, StackOverflowEndsInTheReportBoxThenExitCode3WithTheExceptionLogge
   EXPECT_EQ(log.substr(log.size() - std::min(log.size(), last.size())), last) << log;
 }
 
-TEST(SetupResources, EachPayloadStoredUnderItsUpperCaseNameWithId1Language1033ByteForByte) {
-  EXPECT_EQ(StoreProblems(BuildPath(TARNVEL_SETUP_EXE), BuildPath(TARNVEL_PAYLOAD_DIR)),
-            std::vector<std::string>{});
+// Volume serial and file index: the same file, not merely the same bytes.
+std::vector<DWORD> IdentityOf(const std::string& path) {
+  const UniqueHandle file(::CreateFileA(path.c_str(), 0,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file || !::GetFileInformationByHandle(file.Get(), &info)) return {};
+  return {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+// The silent run, twice, over a folder of the test's own that stands for the
+// system directory: in it a target whose payload has no version record, and
+// a regsvr32.exe that registers nothing. The first run writes the payload;
+// the second finds it there byte for byte and keeps the very file.
+TEST(Unversioned, SecondRunKeepsTheFileTheFirstWroteAndRegistersItAgain) {
+  const std::string folder = NewFolder("tvltest_twice");
+  const std::string target = folder + "\\agentctl.dll";
+  ASSERT_TRUE(WriteWhole(target, "MZ agentctl, the copy before"));
+  ASSERT_TRUE(::CopyFileA(BuildPath(TARNVEL_STAND_IN_REGSVR32).c_str(),
+                          (folder + "\\regsvr32.exe").c_str(), FALSE));
+  const std::string logs = NewFolder("tvltest_twice_log");
+  char self[MAX_PATH];
+  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::vector<std::vector<DWORD>> identities = {IdentityOf(target)};
+  for (int run : {1, 2}) {
+    SCOPED_TRACE(run);
+    const TemporaryFolderAt temporary(logs);
+    EXPECT_EQ(Process(self, kInstallIn + (" \"" + folder + "\"")).Exit(), 0u);
+    EXPECT_EQ(ReadWhole(target), "MZ agentctl stand-in");
+    identities.push_back(IdentityOf(target));
+    EXPECT_EQ(identities.back().size(), 3u);
+  }
+  EXPECT_NE(identities[1], identities[0]) << "the first run wrote no new file";
+  EXPECT_EQ(identities[2], identities[1]) << "the second run wrote it again";
+  const std::vector<std::string> logged = LogsIn(logs);
+  ASSERT_EQ(logged.size(), 2u);
+  const std::string second = ReadWhole(logs + "\\" + logged[1]).value_or("");
+  for (const char* line : {" agentctl.dll: kept, same bytes as the payload\r\n",
+                           " agentctl.dll: registration exit code 0, registered\r\n"})
+    EXPECT_NE(second.find(line), std::string::npos) << line << " in\n" << second;
 }
 
 TEST(SetupResources, IconGroup1HoldsTheOneImage30001) {
@@ -277,6 +350,26 @@ TEST(SetupResources, IconGroup1HoldsTheOneImage30001) {
   EXPECT_EQ(bytes[18] | bytes[19] << 8, 30001);
   EXPECT_NE(::FindResourceA(setup, MAKEINTRESOURCEA(30001), RT_ICON), nullptr);
   ::FreeLibrary(setup);
+}
+
+// Its imports come from the system directory too, though one of that name
+// lies beside this program and the process searches here first.
+TEST(StartUp, LibraryLoadedFromTheSystemDirectoryTakesItsImportsFromThere) {
+  const std::string user = SystemDirectory() + "\\tvltest_user.dll";
+  const std::string plant = SystemDirectory() + "\\tvltest_plant.dll";
+  ASSERT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANT_USER_DLL).c_str(), user.c_str(), FALSE));
+  ASSERT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANT_DLL).c_str(), plant.c_str(), FALSE));
+  const HMODULE loaded = LoadFromSystemDirectory("tvltest_user.dll");
+  char taken[MAX_PATH] = "", self[MAX_PATH] = "";
+  ::GetModuleFileNameA(::GetModuleHandleA("tvltest_plant.dll"), taken, MAX_PATH);
+  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+  if (loaded != nullptr) ::FreeLibrary(loaded);
+  Remove(user);
+  Remove(plant);
+  ASSERT_NE(loaded, nullptr);
+  const std::string besideSelf = std::string(self, std::strrchr(self, '\\') + 1);
+  EXPECT_NE(*taken, '\0');
+  EXPECT_EQ(_strnicmp(taken, besideSelf.c_str(), besideSelf.size()) == 0, false) << taken;
 }
 
 // Last: it changes how this process loads DLLs.
@@ -299,6 +392,11 @@ int main(int argc, char** argv) {
     std::int16_t errCount = 0;
     tarnvel::SaveResToDisk(platform, errCount, 1, "TVLTEST.DLL", argv[3]);
     return 99;  // not reached: the program ends in the pump
+  }
+  if (argc == 3 && std::strcmp(argv[1], tarnvel::test::kInstallIn) == 0) {
+    tarnvel::test::FolderPlatform platform(argv[2]);
+    tarnvel::SetupApp(platform).Start();
+    return 99;  // not reached: the run ends the program
   }
   if (argc == 3 && std::strcmp(argv[1], tarnvel::test::kOverflowStack) == 0) {
     tarnvel::Win32Platform platform;

@@ -1,12 +1,17 @@
-# The Wine rig, shared by the test runner and the scripts: one throwaway prefix
+# The Wine rig, shared by the test runner and the scripts: throwaway prefixes
 # and one display per run, and clean-up of only what was started here. Source
 # it; nothing happens until its functions are called.
 #   TARNVEL_WINE_HEADLESS=1   no display at all (a silent run needs none)
-#   TARNVEL_SYSDIR_UNIX       set by the session: the 32-bit system directory
-#   TARNVEL_WINE_START_MS     set by the session (or beforehand, to skip timing):
-#                             how long one trivial 32-bit Windows program takes
-#   TARNVEL_DEADLINE_MS       set by the session: how long any one wait lasts
-#   TARNVEL_RUN_DEADLINE_S    set by the session: how long a whole test program runs
+#   TARNVEL_WINE_KINDS        the prefixes a session boots, each once: win64
+#                             (the default; 32-bit programs run under WoW64)
+#                             and win32 (a 32-bit Windows); the first is in use
+#   TARNVEL_WINE_KIND         for wine-run.sh: the session's prefix to run in
+# Set by the session for the prefix in use (tarnvel_wine_use switches):
+#   TARNVEL_SYSDIR_UNIX       the 32-bit system directory
+#   TARNVEL_WINE_START_MS     (or set beforehand, to skip timing) how long one
+#                             trivial 32-bit Windows program takes there
+#   TARNVEL_DEADLINE_MS       how long any one wait lasts
+#   TARNVEL_RUN_DEADLINE_S    how long a whole test program runs
 
 # Component names that Wine provides itself in the system directory.
 TARNVEL_WINE_OWN_DLLS="comcat.dll oleaut32.dll olepro32.dll riched32.dll shlwapi.dll uxtheme.dll wshom.ocx"
@@ -54,25 +59,32 @@ tarnvel_start_display() {
   export DISPLAY=":$num"
 }
 
-# A fresh prefix in $1. A fresh boot now and then hangs: one retry.
+# A fresh prefix of kind $2 (win64 unless given) in $1. A fresh boot now and
+# then hangs: one retry.
 tarnvel_boot_prefix() {
-  local prefix=$1 try dll
-  export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  local prefix=$1 kind=${2:-win64} try dll
+  # A 32-bit prefix runs its own tools under the 32-bit loader and has no
+  # redirected folder. There Wine prefers its builtin regsvr32.exe to a file
+  # put in its place, such as the tests' stand-in; its own file still falls
+  # back to the builtin.
+  local wine=/usr/lib/wine/wine64 sys=syswow64 overrides="mscoree,mshtml="
+  [ "$kind" = win32 ] && wine=/usr/lib/wine/wine sys=system32 overrides="$overrides;regsvr32.exe=n,b"
+  local tool="env WINELOADER=$wine $wine"
+  export WINEPREFIX=$prefix WINEARCH=$kind WINEDEBUG=-all WINEDLLOVERRIDES=$overrides
   for try in 1 2; do
     rm -rf "$prefix"
     mkdir -p "$(dirname "$prefix")"
-    timeout "$TARNVEL_WINE_BOOT_TIMEOUT" env WINELOADER=/usr/lib/wine/wine64 \
-      /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 &&
-      [ -d "$prefix/drive_c/windows/syswow64" ] && break
+    timeout "$TARNVEL_WINE_BOOT_TIMEOUT" $tool wineboot -i >/dev/null 2>&1 &&
+      [ -f "$prefix/drive_c/windows/$sys/cmd.exe" ] && break
     tarnvel_log "wineboot attempt $try failed"
     /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
     [ "$try" = 2 ] && return 1
   done
   # A virtual desktop draws window frames and keeps exit codes.
-  tarnvel_wine64 reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-  tarnvel_wine64 reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+  $tool reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+  $tool reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
   for dll in $TARNVEL_WINE_MARKED_DLLS; do
-    tarnvel_wine64 cmd /c attrib +s "C:\\windows\\syswow64\\$dll" >/dev/null 2>&1
+    $tool cmd /c attrib +s "C:\\windows\\$sys\\$dll" >/dev/null 2>&1
   done
   # Wine's own "MS Sans Serif" (and Marlett for the title-bar buttons): Wine
   # looks for them in the prefix's Fonts folder, not where Debian puts them.
@@ -84,9 +96,8 @@ tarnvel_boot_prefix() {
   # The desktop wineboot started predates the setting: let it end, so the
   # next program starts the virtual one.
   timeout "$TARNVEL_WINE_BOOT_TIMEOUT" /usr/lib/wine/wineserver64 -w || return 1
-  # 32-bit programs see C:\windows\system32 through the WoW64 redirection.
-  export TARNVEL_SYSDIR_UNIX="$prefix/drive_c/windows/syswow64"
-  touch "$prefix/.tarnvel-ready"
+  # What 32-bit programs see as C:\windows\system32.
+  export TARNVEL_SYSDIR_UNIX="$prefix/drive_c/windows/$sys"
 }
 
 # Deadlines sized to this machine, from the time one trivial 32-bit Windows
@@ -98,7 +109,7 @@ tarnvel_size_deadlines() {
     local started rc=0
     started=$(date +%s%3N)
     WINEDEBUG=-all timeout "$TARNVEL_WINE_BOOT_TIMEOUT" /usr/lib/wine/wine \
-      'C:\windows\syswow64\cmd.exe' /c exit 7 >/dev/null 2>&1 || rc=$?
+      "C:\\windows\\${TARNVEL_SYSDIR_UNIX##*/}\\cmd.exe" /c exit 7 >/dev/null 2>&1 || rc=$?
     [ "$rc" = 7 ] || { tarnvel_log "a trivial 32-bit program ended with $rc, not 7"; return 1; }
     TARNVEL_WINE_START_MS=$(($(date +%s%3N) - started))
   fi
@@ -106,28 +117,60 @@ tarnvel_size_deadlines() {
   [ "$deadline" -ge 30000 ] || deadline=30000
   export TARNVEL_WINE_START_MS TARNVEL_DEADLINE_MS=$deadline
   export TARNVEL_RUN_DEADLINE_S=$((deadline * 10 / 1000))
-  tarnvel_log "a 32-bit program starts in $TARNVEL_WINE_START_MS ms: a wait ends after" \
+  tarnvel_log "$WINEARCH: a 32-bit program starts in $TARNVEL_WINE_START_MS ms: a wait ends after" \
     "$(tarnvel_deadline_s) s, a test program after $TARNVEL_RUN_DEADLINE_S s"
 }
 
 # TARNVEL_DEADLINE_MS in whole seconds, for timeout(1).
 tarnvel_deadline_s() { echo $(((TARNVEL_DEADLINE_MS + 999) / 1000)); }
 
-# A display and a prefix for one run, unless one is already up.
+# The prefix of each kind within a session's folder.
+tarnvel_prefix_of() { [ "$1" = win32 ] && echo "$2/prefix32" || echo "$2/prefix"; }
+
+# Makes the session's prefix of kind $1 the one in use, with its deadlines.
+tarnvel_wine_use() {
+  . "$(tarnvel_prefix_of "$1" "$TARNVEL_WINE_SESSION")/.tarnvel-ready"
+}
+
+# A display and a prefix of each kind in TARNVEL_WINE_KINDS for one run,
+# unless they are already up; each timed on its own.
 tarnvel_wine_session_start() {
   [ -n "${TARNVEL_WINE_SESSION:-}" ] && [ -f "${WINEPREFIX:-/nonexistent}/.tarnvel-ready" ] && return 0
-  local root=${1:-$(mktemp -d /tmp/tarnvel-wine.XXXXXX)}
+  local root=${1:-$(mktemp -d /tmp/tarnvel-wine.XXXXXX)} kind prefix start=${TARNVEL_WINE_START_MS:-}
+  export TARNVEL_WINE_KINDS=${TARNVEL_WINE_KINDS:-win64} TARNVEL_WINE_SESSION=$root
   tarnvel_enable_i386 || return 1
   tarnvel_start_display || return 1
-  tarnvel_log "booting a throwaway prefix in $root/prefix (DISPLAY=${DISPLAY:-none})"
-  tarnvel_boot_prefix "$root/prefix" || return 1
-  tarnvel_size_deadlines || return 1
-  export TARNVEL_WINE_SESSION=$root
+  for kind in $TARNVEL_WINE_KINDS; do
+    prefix=$(tarnvel_prefix_of "$kind" "$root")
+    tarnvel_log "booting a throwaway $kind prefix in $prefix (DISPLAY=${DISPLAY:-none})"
+    tarnvel_boot_prefix "$prefix" "$kind" || return 1
+    TARNVEL_WINE_START_MS=$start
+    tarnvel_size_deadlines || return 1
+    declare -p WINEPREFIX WINEARCH WINEDLLOVERRIDES TARNVEL_SYSDIR_UNIX TARNVEL_WINE_START_MS \
+      TARNVEL_DEADLINE_MS TARNVEL_RUN_DEADLINE_S | sed 's/^declare -x/export/' >"$prefix/.tarnvel-ready"
+  done
+  tarnvel_wine_session_join "$root"
+}
+
+# Takes up the session in $1, started here or in another shell of this run:
+# the first kind's prefix in use, and for the test runner the longest a test
+# program may take in any of them.
+tarnvel_wine_session_join() {
+  local kind longest=0
+  export TARNVEL_WINE_SESSION=$1
+  for kind in $TARNVEL_WINE_KINDS; do
+    tarnvel_wine_use "$kind" || return 1
+    [ "$TARNVEL_RUN_DEADLINE_S" -le "$longest" ] || longest=$TARNVEL_RUN_DEADLINE_S
+  done
+  export TARNVEL_TEST_TIMEOUT_S=$longest
+  tarnvel_wine_use "${TARNVEL_WINE_KINDS%% *}"
 }
 
 tarnvel_wine_session_stop() {
-  local root=${TARNVEL_WINE_SESSION:-}
-  [ -n "${WINEPREFIX:-}" ] && { /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true; }
+  local root=${TARNVEL_WINE_SESSION:-} kind
+  [ -n "$root" ] && for kind in ${TARNVEL_WINE_KINDS:-win64}; do
+    WINEPREFIX=$(tarnvel_prefix_of "$kind" "$root") /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
+  done
   if [ -n "${TARNVEL_XVFB_PID:-}" ]; then
     kill "$TARNVEL_XVFB_PID" 2>/dev/null || true
     unset TARNVEL_XVFB_PID DISPLAY
