@@ -34,8 +34,8 @@ inline std::vector<std::string> LogTexts(const std::string& folder) {
     texts.push_back(ReadWhole(folder + "\\" + name).value_or(""));
   return texts;
 }
-inline void ExpectLines(const std::string& log, std::initializer_list<const char*> lines) {
-  for (const char* line : lines)
+inline void ExpectLines(const std::string& log, std::initializer_list<std::string> lines) {
+  for (const std::string& line : lines)
     EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
 }
 
@@ -61,7 +61,7 @@ inline bool NoRegistrationRunning() {
   PROCESSENTRY32 entry{};
   entry.dwSize = sizeof entry;
   BOOL more = ::Process32First(snapshot, &entry);
-  while (more && _stricmp(entry.szExeFile, "regsvr32.exe") != 0)
+  while (more && _stricmp(entry.szExeFile, "regsvr32.exe"))
     more = ::Process32Next(snapshot, &entry);
   ::CloseHandle(snapshot);
   return !more;
@@ -150,9 +150,6 @@ class StandInRegsvr32 {
     EXPECT_TRUE(::CopyFileA(backup_.c_str(), kTool.c_str(), FALSE)) << "regsvr32.exe not restored";
     ::RegDeleteTreeA(HKEY_CURRENT_USER, kCallsKey);
   }
-  StandInRegsvr32(const StandInRegsvr32&) = delete;
-  StandInRegsvr32& operator=(const StandInRegsvr32&) = delete;
-
   // How often it ran with that whole command line.
   static DWORD Calls(const std::string& commandLine) {
     DWORD count = 0, size = sizeof count;
