@@ -23,7 +23,7 @@ TARNVEL_WINE_MARKED_DLLS="olepro32.dll wshom.ocx"
 
 tarnvel_log() { echo "wine-rig: $*" >&2; }
 
-# Wine's own tools run natively as 64-bit programs; ours run under WoW64.
+# Wine's own tools, as native 64-bit programs.
 tarnvel_wine64() { WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64 "$@"; }
 
 # Where the kernel cannot execute 32-bit ELF programs (the 32-bit half of
@@ -90,10 +90,9 @@ tarnvel_boot_prefix() {
   export TARNVEL_SYSDIR_UNIX="$prefix/drive_c/windows/$sys"  # 32-bit programs' system32
 }
 
-# Deadlines sized to this machine, from the time one trivial 32-bit Windows
-# program takes once the prefix is up (the 32-bit half is what an emulator
-# makes slow). The only place that computes them: a wait ends at 30 times
-# that start, and at least after 30 s; a whole test program after 10 waits.
+# The only place that sizes deadlines to this machine, from one trivial 32-bit
+# program's start (an emulator makes those slow): a wait ends at 30 starts,
+# and at least after 30 s; a whole test program after 10 waits.
 tarnvel_size_deadlines() {
   if [ -z "${TARNVEL_WINE_START_MS:-}" ]; then
     local started rc=0
@@ -119,8 +118,7 @@ tarnvel_prefix_of() { [ "$1" = win32 ] && echo "$2/prefix32" || echo "$2/prefix"
 # Makes the session's prefix of kind $1 the one in use, with its deadlines.
 tarnvel_wine_use() { . "$(tarnvel_prefix_of "$1" "$TARNVEL_WINE_SESSION")/.tarnvel-ready"; }
 
-# A display and a prefix of each kind in TARNVEL_WINE_KINDS for one run,
-# unless they are already up; each timed on its own.
+# A display and a prefix of each of TARNVEL_WINE_KINDS, unless already up.
 tarnvel_wine_session_start() {
   [ -n "${TARNVEL_WINE_SESSION:-}" ] && [ -f "${WINEPREFIX:-/nonexistent}/.tarnvel-ready" ] && return 0
   local root=${1:-$(mktemp -d /tmp/tarnvel-wine.XXXXXX)} kind prefix start=${TARNVEL_WINE_START_MS:-}
@@ -137,9 +135,8 @@ tarnvel_wine_session_start() {
   tarnvel_wine_session_join "$root"
 }
 
-# Takes up the session in $1, started here or in another shell of this run:
-# the first kind's prefix in use, and for the test runner the longest a test
-# program may take in any of them.
+# Takes up the session in $1, started here or in another shell: the first
+# kind's prefix in use; for the test runner, the longest a program may take.
 tarnvel_wine_session_join() {
   local kind longest=0
   export TARNVEL_WINE_SESSION=$1
