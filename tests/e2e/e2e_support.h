@@ -119,21 +119,19 @@ inline const std::string& PlantMarks() {
 inline std::string PlantedFolder(const std::string& name) {
   const std::string folder = NewFolder(name);
   PlantMarks();
-  EXPECT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANTED_REGSVR32).c_str(),
-                          (folder + "\\regsvr32.exe").c_str(), FALSE));
+  EXPECT_TRUE(Copy(BuildPath(TARNVEL_PLANTED_REGSVR32), folder + "\\regsvr32.exe"));
   for (const char* library :
        {"user32",  "gdi32",    "advapi32", "sfc",      "sfc_os",  "uxtheme", "dwmapi",  "cryptbase",
         "version", "comctl32", "msimg32",  "winmm",    "profapi", "userenv", "imm32",   "msctf",
         "oleacc",  "apphelp",  "propsys",  "setupapi", "ntmarta", "clbcatq", "secur32", "msvcrt"})
-    EXPECT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANT_DLL).c_str(),
-                            (folder + "\\" + library + ".dll").c_str(), FALSE));
+    EXPECT_TRUE(Copy(BuildPath(TARNVEL_PLANT_DLL), folder + "\\" + library + ".dll"));
   return folder;
 }
 
 // setup.exe copied into a PlantedFolder of that name.
 inline std::string PlantedSetup(const std::string& name) {
   const std::string setup = PlantedFolder(name) + "\\setup.exe";
-  EXPECT_TRUE(::CopyFileA(kSetupExe.c_str(), setup.c_str(), FALSE));
+  EXPECT_TRUE(Copy(kSetupExe, setup));
   return setup;
 }
 
@@ -142,12 +140,12 @@ class StandInRegsvr32 {
  public:
   StandInRegsvr32() : backup_(NewFolder("tarnvel_regsvr32") + "\\regsvr32.exe") {
     ::RegDeleteTreeA(HKEY_CURRENT_USER, kCallsKey);
-    EXPECT_TRUE(::CopyFileA(kTool.c_str(), backup_.c_str(), FALSE));
-    EXPECT_TRUE(::CopyFileA(BuildPath(TARNVEL_STAND_IN_REGSVR32).c_str(), kTool.c_str(), FALSE));
+    EXPECT_TRUE(Copy(kTool, backup_));
+    EXPECT_TRUE(Copy(BuildPath(TARNVEL_STAND_IN_REGSVR32), kTool));
   }
   ~StandInRegsvr32() {
     EXPECT_TRUE(WaitUntil("the stand-in's registrations to end", NoRegistrationRunning));
-    EXPECT_TRUE(::CopyFileA(backup_.c_str(), kTool.c_str(), FALSE)) << "regsvr32.exe not restored";
+    EXPECT_TRUE(Copy(backup_, kTool)) << "regsvr32.exe not restored";
     ::RegDeleteTreeA(HKEY_CURRENT_USER, kCallsKey);
   }
   // How often it ran with that whole command line.
