@@ -1,7 +1,7 @@
 // A component another program holds, replaced and registered by the restart
 // as the prefix's own kind of Windows carries it out (wineboot -r), after a
-// second copy that found the setup running touched nothing. Whatever a test leaves queued is
-// carried out before it ends: the prefix is shared by the whole test run.
+// second copy that found the setup running touched nothing. Whatever a test
+// leaves queued is carried out before it ends: the prefix is shared.
 #include <sddl.h>
 
 #include <algorithm>
@@ -11,18 +11,20 @@
 namespace tarnvel::test {
 namespace {
 
-// SysWOW64 on a 64-bit Windows; nothing on a 32-bit one, which has none.
-std::string Wow64Directory() {
+// Where the restart's own code finds the files: SysWOW64 on a 64-bit
+// Windows, the system directory on a 32-bit one, which has none.
+std::string TrueSystemFolder() {
   char buffer[MAX_PATH];
-  return std::string(buffer, ::GetSystemWow64DirectoryA(buffer, MAX_PATH));
+  const UINT length = ::GetSystemWow64DirectoryA(buffer, MAX_PATH);
+  return length ? std::string(buffer, length) : SystemDirectory();
 }
 
 // The restart's work: the system's own wineboot, which a 32-bit program on a
 // 64-bit Windows reaches through sysnative.
 std::optional<DWORD> Restart() {
-  const std::string folder =
-      Wow64Directory().empty() ? SystemDirectory() : "C:\\windows\\sysnative";
-  return Process(folder + "\\wineboot.exe", "-r").Exit();
+  const bool wow64 = TrueSystemFolder() != SystemDirectory();
+  return Process((wow64 ? "C:\\windows\\sysnative" : SystemDirectory()) + "\\wineboot.exe", "-r")
+      .Exit();
 }
 
 // Carries out whatever is still queued when it goes, and removes what is
@@ -101,8 +103,7 @@ TEST(RestartRun,
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   const std::string from = NewFolder("Установка 安装"), logs = NewFolder("Пример 例");
   ASSERT_TRUE(Copy(kSetupExe, from + "\\setup.exe"));
-  // The folder the restart's own code finds the files in.
-  const std::string wow = Wow64Directory(), sys = wow.empty() ? SystemDirectory() : wow;
+  const std::string sys = TrueSystemFolder();
   const std::string registration = "\"" + sys + "\\regsvr32.exe\" /s \"" + sys + "\\" + held + "\"";
 
   // Twice before the restart; the second run finds a killed run's leftover
