@@ -32,8 +32,8 @@ const struct {
 
 // Run twice: the second run, on a machine now up to date, writes nothing;
 // it also finds no file protection to ask, for an empty override disables
-// Wine's sfc.dll. Wine's own newer DLLs stand unmarked and untouched, and the
-// prefix still runs programs on them.
+// Wine's sfc.dll. Wine's own DLLs stay untouched, and the prefix still runs
+// programs on them.
 TEST(SilentRun, WritesOnlyOlderTargetsRegistersWrittenAndKeptShowsNothingLeavesNothing) {
   Targets targets;
   std::map<std::string, std::string> placed;
@@ -97,10 +97,9 @@ TEST(SilentRun, WritesOnlyOlderTargetsRegistersWrittenAndKeptShowsNothingLeavesN
                        "End: 0 copies failed, 0 registrations failed, exit code 0\r\n"});
   const std::string noSfc = "Windows cannot be asked which files it protects (no sfc.dll)";
   EXPECT_EQ(log[0].find(noSfc), std::string::npos) << log[0];
-  ExpectLines(log[1], {noSfc.c_str()});
+  ExpectLines(log[1], {noSfc});
   EXPECT_EQ(log[1].find(": written"), std::string::npos) << log[1];
-  Process program(SystemDirectory() + "\\cmd.exe", "/c exit 7");
-  EXPECT_EQ(program.Exit(), 7u);
+  EXPECT_EQ(Process(SystemDirectory() + "\\cmd.exe", "/c exit 7").Exit(), 7u);
 }
 
 // The windowing libraries and advapi32 are for an interactive run: a silent
@@ -274,18 +273,11 @@ TEST(GuiRun, CloseBoxAsksToConfirmAndYesEndsWithTheCancelledCode) {
 
 // Release builds: these need the payload checksums and the signing script.
 TEST(ReleaseCopy, DamagedPayloadIsRefusedWhileTheOtherTargetsAreWritten) {
-  const std::string damaged = "MSFLXGRD.OCX";  // one byte of its payload flipped
-  // Loaded as a data file, the image lies in memory as it lies on disk.
-  const HMODULE module = ::LoadLibraryExA(kSetupExe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  ASSERT_NE(module, nullptr);
-  const HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(1), damaged.c_str());
-  const std::size_t offset =
-      static_cast<const char*>(::LockResource(::LoadResource(module, found))) -
-      reinterpret_cast<const char*>(ULONG_PTR(module) & ~ULONG_PTR(3));
-  ::FreeLibrary(module);
+  // One byte flipped in the middle of a payload, stored as its file is.
+  const std::string damaged = "MSFLXGRD.OCX", payload = Payload(damaged);
   std::string exe = ReadWhole(kSetupExe).value_or("");
-  const std::string payload = Payload(damaged);
-  ASSERT_EQ(exe.compare(offset, payload.size(), payload), 0) << "no payload at " << offset;
+  const std::size_t offset = exe.find(payload);
+  ASSERT_NE(offset, std::string::npos) << "no payload " << damaged;
   exe[offset + payload.size() / 2] ^= 0x20;
   const std::string copy = NewFolder("tarnvel_damaged") + "\\setup.exe";
   ASSERT_TRUE(WriteWhole(copy, exe));
