@@ -5,6 +5,7 @@
 #include <sddl.h>
 
 #include <algorithm>
+#include <regex>
 
 #include "e2e_support.h"
 
@@ -57,23 +58,13 @@ std::string DaclOf(const std::string& path) {
 // new file's mode lets Everyone read: a replacement that did not take the
 // target's security over would read back with that ACE.
 std::string WithoutEveryone(const std::string& path) {
-  std::string dacl = DaclOf(path);
-  for (std::size_t at; (at = dacl.find(";;;WD)")) != std::string::npos;) {
-    const std::size_t begin = dacl.rfind('(', at);
-    dacl.erase(begin, at + 6 - begin);
-  }
+  const std::string dacl = std::regex_replace(DaclOf(path), std::regex(R"(\([^()]*;;;WD\))"), "");
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (::ConvertStringSecurityDescriptorToSecurityDescriptorA(dacl.c_str(), SDDL_REVISION_1,
                                                              &descriptor, nullptr))
     ::SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor);
   ::LocalFree(descriptor);
   return DaclOf(path);
-}
-
-// Valid UTF-8 as Windows itself reads it, not as the program writes it.
-bool IsUtf8(const std::string& text) {
-  return text.empty() || ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
-                                               int(text.size()), nullptr, 0) > 0;
 }
 
 // A user whose temporary folder, and the folder the setup starts from, are
@@ -125,7 +116,11 @@ TEST(RestartRun,
     ASSERT_EQ(logged.size(), run) << "no log in " << logs;
     const std::string log = ReadWhole(logs + "\\" + logged.back()).value_or("");
     EXPECT_EQ(log.substr(0, 3), "\xEF\xBB\xBF");
-    EXPECT_TRUE(IsUtf8(log)) << log;
+    // Valid UTF-8 as Windows itself reads it, not as the program writes it.
+    EXPECT_GT(::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, log.data(), int(log.size()),
+                                    nullptr, 0),
+              0)
+        << log;
     for (const std::string& name : queued)
       if (!std::count(queuedBefore.begin(), queuedBefore.end(), name))
         ExpectLines(log, {held + ": rename queued for the restart, " + sys + "\\" + name +
