@@ -8,7 +8,7 @@
 #include <tlhelp32.h>
 
 #include <cstring>
-#include <map>
+#include <set>
 #include <string>
 
 #include "driver.h"
@@ -68,17 +68,10 @@ inline bool NoRegistrationRunning() {
 }
 
 // The components Wine puts in the system directory itself (the rig's
-// TARNVEL_WINE_OWN_DLLS), as the test program first finds them.
-inline const std::map<std::string, std::string>& WinesOwn() {
-  static const std::map<std::string, std::string> own = [] {
-    std::map<std::string, std::string> found;
-    for (const char* name : {"COMCAT.DLL", "oleaut32.dll", "olepro32.dll", "RICHED32.DLL",
-                             "shlwapi.dll", "uxtheme.dll", "wshom.ocx"})
-      if (auto bytes = ReadWhole(Target(name))) found[name] = *bytes;
-    return found;
-  }();
-  return own;
-}
+// TARNVEL_WINE_OWN_DLLS), by their manifest names.
+inline const std::set<std::string> kWinesOwn = {"COMCAT.DLL",   "oleaut32.dll", "olepro32.dll",
+                                                "RICHED32.DLL", "shlwapi.dll",  "uxtheme.dll",
+                                                "wshom.ocx"};
 
 // The component files of one test. Before and after it, no component is
 // present in the system directory but Wine's own.
@@ -98,7 +91,7 @@ class Targets {
   static void Clear() {
     EXPECT_TRUE(WaitUntil("the last regsvr32.exe to end", NoRegistrationRunning));
     for (const Component& component : kManifest)
-      if (WinesOwn().count(component.name) == 0) Remove(Target(component.name));
+      if (kWinesOwn.count(component.name) == 0) Remove(Target(component.name));
   }
 };
 
