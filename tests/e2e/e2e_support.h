@@ -8,7 +8,7 @@
 #include <tlhelp32.h>
 
 #include <cstring>
-#include <map>
+#include <set>
 #include <string>
 
 #include "driver.h"
@@ -34,8 +34,8 @@ inline std::vector<std::string> LogTexts(const std::string& folder) {
     texts.push_back(ReadWhole(folder + "\\" + name).value_or(""));
   return texts;
 }
-inline void ExpectLines(const std::string& log, std::initializer_list<const char*> lines) {
-  for (const char* line : lines)
+inline void ExpectLines(const std::string& log, std::initializer_list<std::string> lines) {
+  for (const std::string& line : lines)
     EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
 }
 
@@ -61,24 +61,17 @@ inline bool NoRegistrationRunning() {
   PROCESSENTRY32 entry{};
   entry.dwSize = sizeof entry;
   BOOL more = ::Process32First(snapshot, &entry);
-  while (more && _stricmp(entry.szExeFile, "regsvr32.exe") != 0)
+  while (more && _stricmp(entry.szExeFile, "regsvr32.exe"))
     more = ::Process32Next(snapshot, &entry);
   ::CloseHandle(snapshot);
   return !more;
 }
 
 // The components Wine puts in the system directory itself (the rig's
-// TARNVEL_WINE_OWN_DLLS), as the test program first finds them.
-inline const std::map<std::string, std::string>& WinesOwn() {
-  static const std::map<std::string, std::string> own = [] {
-    std::map<std::string, std::string> found;
-    for (const char* name : {"COMCAT.DLL", "oleaut32.dll", "olepro32.dll", "RICHED32.DLL",
-                             "shlwapi.dll", "uxtheme.dll", "wshom.ocx"})
-      if (auto bytes = ReadWhole(Target(name))) found[name] = *bytes;
-    return found;
-  }();
-  return own;
-}
+// TARNVEL_WINE_OWN_DLLS), by their manifest names.
+inline const std::set<std::string> kWinesOwn = {"COMCAT.DLL",   "oleaut32.dll", "olepro32.dll",
+                                                "RICHED32.DLL", "shlwapi.dll",  "uxtheme.dll",
+                                                "wshom.ocx"};
 
 // The component files of one test. Before and after it, no component is
 // present in the system directory but Wine's own.
@@ -98,7 +91,7 @@ class Targets {
   static void Clear() {
     EXPECT_TRUE(WaitUntil("the last regsvr32.exe to end", NoRegistrationRunning));
     for (const Component& component : kManifest)
-      if (WinesOwn().count(component.name) == 0) Remove(Target(component.name));
+      if (kWinesOwn.count(component.name) == 0) Remove(Target(component.name));
   }
 };
 
@@ -119,21 +112,19 @@ inline const std::string& PlantMarks() {
 inline std::string PlantedFolder(const std::string& name) {
   const std::string folder = NewFolder(name);
   PlantMarks();
-  EXPECT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANTED_REGSVR32).c_str(),
-                          (folder + "\\regsvr32.exe").c_str(), FALSE));
+  EXPECT_TRUE(Copy(BuildPath(TARNVEL_PLANTED_REGSVR32), folder + "\\regsvr32.exe"));
   for (const char* library :
        {"user32",  "gdi32",    "advapi32", "sfc",      "sfc_os",  "uxtheme", "dwmapi",  "cryptbase",
         "version", "comctl32", "msimg32",  "winmm",    "profapi", "userenv", "imm32",   "msctf",
         "oleacc",  "apphelp",  "propsys",  "setupapi", "ntmarta", "clbcatq", "secur32", "msvcrt"})
-    EXPECT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANT_DLL).c_str(),
-                            (folder + "\\" + library + ".dll").c_str(), FALSE));
+    EXPECT_TRUE(Copy(BuildPath(TARNVEL_PLANT_DLL), folder + "\\" + library + ".dll"));
   return folder;
 }
 
 // setup.exe copied into a PlantedFolder of that name.
 inline std::string PlantedSetup(const std::string& name) {
   const std::string setup = PlantedFolder(name) + "\\setup.exe";
-  EXPECT_TRUE(::CopyFileA(kSetupExe.c_str(), setup.c_str(), FALSE));
+  EXPECT_TRUE(Copy(kSetupExe, setup));
   return setup;
 }
 
@@ -142,17 +133,14 @@ class StandInRegsvr32 {
  public:
   StandInRegsvr32() : backup_(NewFolder("tarnvel_regsvr32") + "\\regsvr32.exe") {
     ::RegDeleteTreeA(HKEY_CURRENT_USER, kCallsKey);
-    EXPECT_TRUE(::CopyFileA(kTool.c_str(), backup_.c_str(), FALSE));
-    EXPECT_TRUE(::CopyFileA(BuildPath(TARNVEL_STAND_IN_REGSVR32).c_str(), kTool.c_str(), FALSE));
+    EXPECT_TRUE(Copy(kTool, backup_));
+    EXPECT_TRUE(Copy(BuildPath(TARNVEL_STAND_IN_REGSVR32), kTool));
   }
   ~StandInRegsvr32() {
     EXPECT_TRUE(WaitUntil("the stand-in's registrations to end", NoRegistrationRunning));
-    EXPECT_TRUE(::CopyFileA(backup_.c_str(), kTool.c_str(), FALSE)) << "regsvr32.exe not restored";
+    EXPECT_TRUE(Copy(backup_, kTool)) << "regsvr32.exe not restored";
     ::RegDeleteTreeA(HKEY_CURRENT_USER, kCallsKey);
   }
-  StandInRegsvr32(const StandInRegsvr32&) = delete;
-  StandInRegsvr32& operator=(const StandInRegsvr32&) = delete;
-
   // How often it ran with that whole command line.
   static DWORD Calls(const std::string& commandLine) {
     DWORD count = 0, size = sizeof count;

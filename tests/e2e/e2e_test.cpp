@@ -1,17 +1,12 @@
 // The real setup.exe under Wine, driven from outside as a user or a
-// deployment tool drives it, against the test prefix's system directory. A
-// start costs a minute under emulation, so each test is one run of setup.exe
-// and checks everything that run shows. Runs that ask hold still while their
-// box is up; that is when the window behind is read.
+// deployment tool drives it. A start is slow under emulation, so each test is
+// one run of setup.exe and checks everything that run shows.
 #include <cmath>
-#include <cstring>
 #include <map>
 #include <optional>
 #include <set>
 
-#include "driver.h"
 #include "e2e_support.h"
-#include "install/manifest.h"
 
 namespace tarnvel::test {
 namespace {
@@ -37,8 +32,8 @@ const struct {
 
 // Run twice: the second run, on a machine now up to date, writes nothing;
 // it also finds no file protection to ask, for an empty override disables
-// Wine's sfc.dll. Wine's own newer DLLs stand unmarked and untouched, and the
-// prefix still runs programs on them.
+// Wine's sfc.dll. Wine's own DLLs stay untouched, and the prefix still runs
+// programs on them.
 TEST(SilentRun, WritesOnlyOlderTargetsRegistersWrittenAndKeptShowsNothingLeavesNothing) {
   Targets targets;
   std::map<std::string, std::string> placed;
@@ -50,10 +45,6 @@ TEST(SilentRun, WritesOnlyOlderTargetsRegistersWrittenAndKeptShowsNothingLeavesN
   std::map<std::string, std::optional<std::string>> before;  // absent ones and Wine's own
   for (const Component& component : kManifest)
     if (!placed.count(component.name)) before[component.name] = ReadWhole(Target(component.name));
-  for (const auto& [name, bytes] : WinesOwn())
-    EXPECT_EQ(Attributes(Target(name)) & FILE_ATTRIBUTE_SYSTEM,
-              name == "olepro32.dll" || name == "wshom.ocx" ? FILE_ATTRIBUTE_SYSTEM : 0u)
-        << name << ": only what the rule would still break is marked";
   // A regsvr32.exe and DLLs under system names wait beside setup.exe and in
   // its current folder.
   const std::string setupExe = PlantedSetup("tarnvel_silent");
@@ -106,10 +97,9 @@ TEST(SilentRun, WritesOnlyOlderTargetsRegistersWrittenAndKeptShowsNothingLeavesN
                        "End: 0 copies failed, 0 registrations failed, exit code 0\r\n"});
   const std::string noSfc = "Windows cannot be asked which files it protects (no sfc.dll)";
   EXPECT_EQ(log[0].find(noSfc), std::string::npos) << log[0];
-  ExpectLines(log[1], {noSfc.c_str()});
+  ExpectLines(log[1], {noSfc});
   EXPECT_EQ(log[1].find(": written"), std::string::npos) << log[1];
-  Process program(SystemDirectory() + "\\cmd.exe", "/c exit 7");
-  EXPECT_EQ(program.Exit(), 7u);
+  EXPECT_EQ(Process(SystemDirectory() + "\\cmd.exe", "/c exit 7").Exit(), 7u);
 }
 
 // The windowing libraries and advapi32 are for an interactive run: a silent
@@ -158,13 +148,14 @@ std::string ReplacePrompt(const std::string& name) {
   return "The file\"" + name + "\" already exist.\r\nDo you want to replace it?";
 }
 
-// Puts the box in the screen's bottom-right corner, clear of the window.
-void MoveAside(HWND box) {
+// Puts the box, which holds the run while the bar is read, in the screen's
+// bottom-right corner, clear of the window.
+bool MoveAside(HWND box) {
   RECT r;
-  ::GetWindowRect(box, &r);
-  ::SetWindowPos(box, nullptr, ::GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left),
-                 ::GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top), 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return box && ::GetWindowRect(box, &r) &&
+         ::SetWindowPos(box, nullptr, ::GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left),
+                        ::GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top), 0, 0,
+                        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // The bar's middle row once it shows `entries` of 28 done: its green fill
@@ -176,9 +167,33 @@ int BarFill(int entries) {
 Pixels BarRow(HWND installation, int entries) {
   const std::string what = "the bar's middle row to show " + std::to_string(entries) +
                            " of 28 entries done, " + std::to_string(BarFill(entries)) + " green";
-  return WaitForPainted(installation, {80, 160, 401, 161}, what, [&](const Pixels& row) {
-    return std::abs(row.Count(kGreen) - BarFill(entries)) <= 1;
-  });
+  const Pixels row = WaitForPainted(
+      installation, {80, 160, 401, 161}, what,
+      [&](const Pixels& row) { return std::abs(row.Count(kGreen) - BarFill(entries)) <= 1; });
+  EXPECT_NEAR(row.Count(kGreen), BarFill(entries), 1) << what;
+  return row;
+}
+
+// The process's next message box, which says `text` under `title`.
+MessageBoxShown NextBox(const Process& setup, const std::string& title, const std::string& text) {
+  const MessageBoxShown shown = WaitForMessageBox(setup);
+  EXPECT_EQ(shown.title, title);
+  EXPECT_EQ(shown.text, text);
+  return shown;
+}
+
+// Next >> on the welcome window: the installation window takes its place.
+HWND OpenInstallation(const Process& setup) {
+  const HWND welcome = WaitForWindow(setup, kWelcome);
+  if (welcome == nullptr) return nullptr;
+  RECT welcomeRect, installationRect;
+  ::GetWindowRect(welcome, &welcomeRect);
+  Click(ButtonOf(welcome, "Next >>"));
+  const HWND installation = WaitForWindow(setup, kInstallation);
+  EXPECT_TRUE(WaitUntil("the welcome window to hide", [&] { return !::IsWindowVisible(welcome); }));
+  ::GetWindowRect(installation, &installationRect);
+  EXPECT_TRUE(::EqualRect(&welcomeRect, &installationRect)) << "not at the welcome window's place";
+  return installation;
 }
 
 TEST(GuiRun, AskModeShowsEachQuestionOverTheGrownBarAndEndsWithTheFinishMessage) {
@@ -186,17 +201,8 @@ TEST(GuiRun, AskModeShowsEachQuestionOverTheGrownBarAndEndsWithTheFinishMessage)
   targets.Place("MSCOMCTL.OCX");  // entry 12: Yes
   targets.Place("SYSINFO.OCX");   // entry 25: Cancel, then No
   Process setup(kSetupExe, "");
-  const HWND welcome = WaitForWindow(setup, kWelcome);
-  ASSERT_NE(welcome, nullptr);
-  RECT welcomeRect, installationRect;
-  ::GetWindowRect(welcome, &welcomeRect);
-  Click(ButtonOf(welcome, "Next >>"));
-  const HWND installation = WaitForWindow(setup, kInstallation);
+  const HWND installation = OpenInstallation(setup);
   ASSERT_NE(installation, nullptr);
-  EXPECT_TRUE(WaitUntil("the welcome window to hide", [&] { return !::IsWindowVisible(welcome); }));
-  ::GetWindowRect(installation, &installationRect);
-  EXPECT_TRUE(::EqualRect(&welcomeRect, &installationRect)) << "not at the welcome window's place";
-
   const HWND ask = ButtonOf(installation, "Ask me before over write.");
   Click(ask);
   ASSERT_TRUE(WaitUntil("the ask option to be checked", [&] {
@@ -206,32 +212,17 @@ TEST(GuiRun, AskModeShowsEachQuestionOverTheGrownBarAndEndsWithTheFinishMessage)
   }));
   Click(ButtonOf(installation, "Install"));
 
-  MessageBoxShown shown = WaitForMessageBox(setup);
-  EXPECT_EQ(shown.title, "Confirm File Replace");
-  EXPECT_EQ(shown.text, ReplacePrompt("MSCOMCTL.OCX"));
-  ASSERT_NE(shown.box, nullptr) << "no box holds the run while the bar is read";
-  MoveAside(shown.box);
-  const Pixels grown = BarRow(installation, 11);
-  EXPECT_NEAR(grown.Count(kGreen), BarFill(11), 1) << "the bar after 11 of 28 entries";
-  EXPECT_GT(grown.Count(kWhite), 100) << "the background beside the bar";
+  MessageBoxShown shown = NextBox(setup, "Confirm File Replace", ReplacePrompt("MSCOMCTL.OCX"));
+  ASSERT_TRUE(MoveAside(shown.box));
+  EXPECT_GT(BarRow(installation, 11).Count(kWhite), 100) << "the background beside the bar";
   ASSERT_TRUE(Answer(shown, IDYES));  // each box comes only after the last one's answer
 
-  shown = WaitForMessageBox(setup);
-  EXPECT_EQ(shown.text, ReplacePrompt("SYSINFO.OCX"));
-  ASSERT_TRUE(Answer(shown, IDCANCEL));
-  shown = WaitForMessageBox(setup);
-  EXPECT_EQ(shown.title, kCancelTitle);
-  EXPECT_EQ(shown.text, kCancelPrompt);
-  ASSERT_TRUE(Answer(shown, IDNO));
-
-  shown = WaitForMessageBox(setup);
-  EXPECT_EQ(shown.title, "Installation Finish");
-  EXPECT_EQ(shown.text, "Installed sucessfully.");
-  ASSERT_NE(shown.box, nullptr) << "no box holds the run while the bar is read";
-  MoveAside(shown.box);
-  const Pixels full = BarRow(installation, 28);
-  EXPECT_NEAR(full.Count(kGreen), BarFill(28), 1) << "the full bar";
-  EXPECT_EQ(full.Count(kWhite), 0);
+  ASSERT_TRUE(
+      Answer(NextBox(setup, "Confirm File Replace", ReplacePrompt("SYSINFO.OCX")), IDCANCEL));
+  ASSERT_TRUE(Answer(NextBox(setup, kCancelTitle, kCancelPrompt), IDNO));
+  shown = NextBox(setup, "Installation Finish", "Installed sucessfully.");
+  ASSERT_TRUE(MoveAside(shown.box));
+  EXPECT_EQ(BarRow(installation, 28).Count(kWhite), 0) << "the full bar";
   ASSERT_TRUE(Answer(shown, IDOK));
   EXPECT_EQ(setup.Exit(), 0u);
   EXPECT_TRUE(ReadWhole(Target("MSCOMCTL.OCX")) == Payload("MSCOMCTL.OCX")) << "Yes writes it";
@@ -252,10 +243,7 @@ TEST(GuiRun, FailedRegistrationWithholdsTheFinishMessageGivesOneAndIsLogged) {
   const std::string setupExe = PlantedSetup("tarnvel_gui_planted");
   Process setup(setupExe, "", setupExe.substr(0, setupExe.rfind('\\')));
   temporary.reset();
-  const HWND welcome = WaitForWindow(setup, kWelcome);
-  ASSERT_NE(welcome, nullptr);
-  Click(ButtonOf(welcome, "Next >>"));
-  const HWND installation = WaitForWindow(setup, kInstallation);
+  const HWND installation = OpenInstallation(setup);
   ASSERT_NE(installation, nullptr);
   Click(ButtonOf(installation, "Install"));
   const MessageBoxShown shown = WaitForMessageBox(setup);
@@ -279,27 +267,17 @@ TEST(GuiRun, CloseBoxAsksToConfirmAndYesEndsWithTheCancelledCode) {
   const HWND welcome = WaitForWindow(setup, kWelcome);
   ASSERT_NE(welcome, nullptr);
   ::PostMessageA(welcome, WM_SYSCOMMAND, SC_CLOSE, 0);
-  const MessageBoxShown shown = WaitForMessageBox(setup);
-  EXPECT_EQ(shown.title, kCancelTitle);
-  EXPECT_EQ(shown.text, kCancelPrompt);
-  ASSERT_TRUE(Answer(shown, IDYES));
+  ASSERT_TRUE(Answer(NextBox(setup, kCancelTitle, kCancelPrompt), IDYES));
   EXPECT_EQ(setup.Exit(), 2u);
 }
 
 // Release builds: these need the payload checksums and the signing script.
 TEST(ReleaseCopy, DamagedPayloadIsRefusedWhileTheOtherTargetsAreWritten) {
-  const std::string damaged = "MSFLXGRD.OCX";
-  // Loaded as a data file, the image lies in memory as it lies on disk.
-  const HMODULE module = ::LoadLibraryExA(kSetupExe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  ASSERT_NE(module, nullptr);
-  const HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(1), damaged.c_str());
-  const std::size_t offset =
-      static_cast<const char*>(::LockResource(::LoadResource(module, found))) -
-      reinterpret_cast<const char*>(ULONG_PTR(module) & ~ULONG_PTR(3));
-  ::FreeLibrary(module);
+  // One byte flipped in the middle of a payload, stored as its file is.
+  const std::string damaged = "MSFLXGRD.OCX", payload = Payload(damaged);
   std::string exe = ReadWhole(kSetupExe).value_or("");
-  const std::string payload = Payload(damaged);
-  ASSERT_EQ(exe.compare(offset, payload.size(), payload), 0) << "no payload at " << offset;
+  const std::size_t offset = exe.find(payload);
+  ASSERT_NE(offset, std::string::npos) << "no payload " << damaged;
   exe[offset + payload.size() / 2] ^= 0x20;
   const std::string copy = NewFolder("tarnvel_damaged") + "\\setup.exe";
   ASSERT_TRUE(WriteWhole(copy, exe));

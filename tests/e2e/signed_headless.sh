@@ -7,24 +7,19 @@ set -euo pipefail
 setup=$1 payload=$2 source=$3 work=$4
 fail() { echo "signed_headless: $*" >&2; exit 1; }
 . "$source/tests/wine/wine-env.sh"
-if [ -z "${TARNVEL_WINE_SESSION:-}" ]; then
-  trap tarnvel_wine_session_stop EXIT
-  tarnvel_wine_session_start
-fi
+[ -n "${TARNVEL_WINE_SESSION:-}" ] || { trap tarnvel_wine_session_stop EXIT; tarnvel_wine_session_start; }
 
-rm -rf "$work" && mkdir -p "$work" && cd "$work"
+rm -rf "$work" && mkdir -p "$work" && cd "$work" && cp "$setup" setup.exe
 export SETUP_SIGN_PASSWORD=tarnvel-test
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tarnvel test" -keyout key.pem \
   -out cert.pem 2>/dev/null
 openssl pkcs12 -export -inkey key.pem -in cert.pem -out signer.p12 -passout env:SETUP_SIGN_PASSWORD
-cp "$setup" setup.exe
 cmake -DSETUP_EXE="$work/setup.exe" -DSETUP_SIGN_PKCS12="$work/signer.p12" -P "$source/cmake/sign.cmake"
 osslsigncode verify -CAfile cert.pem -in setup.exe >verify.log 2>&1 || { cat verify.log; fail "no valid signature"; }
 
-name=MSCOMM32.OCX key='HKCU\Software\Tarnvel\StandIn\Registered'
+name=MSCOMM32.OCX key='HKCU\Software\Tarnvel\StandIn\Registered' rc=0
 { printf 'MZ'; head -c 4094 /dev/zero; } >"$TARNVEL_SYSDIR_UNIX/$name"
 tarnvel_wine64 reg delete "$key" /v $name /f >/dev/null 2>&1 || true
-rc=0
 env -u DISPLAY WINEDEBUG=-all timeout "$(tarnvel_deadline_s)" /usr/lib/wine/wine setup.exe /s || rc=$?
 [ "$rc" != 124 ] || fail "setup.exe /s without a display still ran after $(tarnvel_deadline_s) s"
 [ "$rc" = 0 ] || fail "exit code $rc without a display"

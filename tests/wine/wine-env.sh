@@ -13,18 +13,17 @@
 #   TARNVEL_DEADLINE_MS       how long any one wait lasts
 #   TARNVEL_RUN_DEADLINE_S    how long a whole test program runs
 
-# Component names that Wine provides itself in the system directory.
+# Wine's own files of component names in the system directory. The marked ones
+# it would still break (olepro32 is older than its payload, wshom.ocx has no
+# version): every prefix gives them the system mark, so the setup passes them
+# over; the others it keeps for their newer versions.
 TARNVEL_WINE_OWN_DLLS="comcat.dll oleaut32.dll olepro32.dll riched32.dll shlwapi.dll uxtheme.dll wshom.ocx"
-# The ones the setup would still break: olepro32 is older than its payload and
-# wshom.ocx has no version. Every prefix gives them the system mark, so the
-# setup passes them over; the others it keeps for their newer versions.
 TARNVEL_WINE_MARKED_DLLS="olepro32.dll wshom.ocx"
-
 : "${TARNVEL_WINE_BOOT_TIMEOUT:=600}"
 
 tarnvel_log() { echo "wine-rig: $*" >&2; }
 
-# Wine's own tools run natively as 64-bit programs; ours run under WoW64.
+# Wine's own tools, as native 64-bit programs.
 tarnvel_wine64() { WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64 "$@"; }
 
 # Where the kernel cannot execute 32-bit ELF programs (the 32-bit half of
@@ -43,14 +42,10 @@ tarnvel_enable_i386() {
 
 # An Xvfb of our own when there is no display, unless headless.
 tarnvel_start_display() {
-  if [ "${TARNVEL_WINE_HEADLESS:-}" = 1 ]; then
-    unset DISPLAY
-    return 0
-  fi
+  [ "${TARNVEL_WINE_HEADLESS:-}" = 1 ] && { unset DISPLAY; return 0; }
   [ -n "${DISPLAY:-}" ] && return 0
   local fifo num=""
-  fifo=$(mktemp -u)
-  mkfifo "$fifo"
+  fifo=$(mktemp -u) && mkfifo "$fifo"
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
   export TARNVEL_XVFB_PID=$!
   read -r -t 30 num <"$fifo" || true
@@ -60,20 +55,17 @@ tarnvel_start_display() {
 }
 
 # A fresh prefix of kind $2 (win64 unless given) in $1. A fresh boot now and
-# then hangs: one retry.
+# then hangs: one retry. A 32-bit prefix runs its own tools under the 32-bit
+# loader and has no redirected folder; there Wine prefers its builtin
+# regsvr32.exe to a file put in its place, such as the tests' stand-in.
 tarnvel_boot_prefix() {
-  local prefix=$1 kind=${2:-win64} try dll
-  # A 32-bit prefix runs its own tools under the 32-bit loader and has no
-  # redirected folder. There Wine prefers its builtin regsvr32.exe to a file
-  # put in its place, such as the tests' stand-in; its own file still falls
-  # back to the builtin.
+  local prefix=$1 kind=${2:-win64} try dll font
   local wine=/usr/lib/wine/wine64 sys=syswow64 overrides="mscoree,mshtml="
   [ "$kind" = win32 ] && wine=/usr/lib/wine/wine sys=system32 overrides="$overrides;regsvr32.exe=n,b"
   local tool="env WINELOADER=$wine $wine"
   export WINEPREFIX=$prefix WINEARCH=$kind WINEDEBUG=-all WINEDLLOVERRIDES=$overrides
   for try in 1 2; do
-    rm -rf "$prefix"
-    mkdir -p "$(dirname "$prefix")"
+    rm -rf "$prefix" && mkdir -p "$(dirname "$prefix")"
     timeout "$TARNVEL_WINE_BOOT_TIMEOUT" $tool wineboot -i >/dev/null 2>&1 &&
       [ -f "$prefix/drive_c/windows/$sys/cmd.exe" ] && break
     tarnvel_log "wineboot attempt $try failed"
@@ -88,7 +80,6 @@ tarnvel_boot_prefix() {
   done
   # Wine's own "MS Sans Serif" (and Marlett for the title-bar buttons): Wine
   # looks for them in the prefix's Fonts folder, not where Debian puts them.
-  local font
   for font in sserife.fon ms_sans_serif.ttf marlett.ttf; do
     cp /usr/share/wine/fonts/$font "$prefix/drive_c/windows/Fonts/" ||
       { tarnvel_log "fonts-wine is missing (run scripts/bootstrap.sh)"; return 1; }
@@ -96,14 +87,12 @@ tarnvel_boot_prefix() {
   # The desktop wineboot started predates the setting: let it end, so the
   # next program starts the virtual one.
   timeout "$TARNVEL_WINE_BOOT_TIMEOUT" /usr/lib/wine/wineserver64 -w || return 1
-  # What 32-bit programs see as C:\windows\system32.
-  export TARNVEL_SYSDIR_UNIX="$prefix/drive_c/windows/$sys"
+  export TARNVEL_SYSDIR_UNIX="$prefix/drive_c/windows/$sys"  # 32-bit programs' system32
 }
 
-# Deadlines sized to this machine, from the time one trivial 32-bit Windows
-# program takes once the prefix is up (the 32-bit half is what an emulator
-# makes slow). The only place that computes them: a wait ends at 30 times
-# that start, and at least after 30 s; a whole test program after 10 waits.
+# The only place that sizes deadlines to this machine, from one trivial 32-bit
+# program's start (an emulator makes those slow): a wait ends at 30 starts,
+# and at least after 30 s; a whole test program after 10 waits.
 tarnvel_size_deadlines() {
   if [ -z "${TARNVEL_WINE_START_MS:-}" ]; then
     local started rc=0
@@ -115,8 +104,7 @@ tarnvel_size_deadlines() {
   fi
   local deadline=$((TARNVEL_WINE_START_MS * 30))
   [ "$deadline" -ge 30000 ] || deadline=30000
-  export TARNVEL_WINE_START_MS TARNVEL_DEADLINE_MS=$deadline
-  export TARNVEL_RUN_DEADLINE_S=$((deadline * 10 / 1000))
+  export TARNVEL_WINE_START_MS TARNVEL_DEADLINE_MS=$deadline TARNVEL_RUN_DEADLINE_S=$((deadline / 100))
   tarnvel_log "$WINEARCH: a 32-bit program starts in $TARNVEL_WINE_START_MS ms: a wait ends after" \
     "$(tarnvel_deadline_s) s, a test program after $TARNVEL_RUN_DEADLINE_S s"
 }
@@ -124,37 +112,31 @@ tarnvel_size_deadlines() {
 # TARNVEL_DEADLINE_MS in whole seconds, for timeout(1).
 tarnvel_deadline_s() { echo $(((TARNVEL_DEADLINE_MS + 999) / 1000)); }
 
-# The prefix of each kind within a session's folder.
+# The prefix of kind $1 within the session's folder $2.
 tarnvel_prefix_of() { [ "$1" = win32 ] && echo "$2/prefix32" || echo "$2/prefix"; }
 
 # Makes the session's prefix of kind $1 the one in use, with its deadlines.
-tarnvel_wine_use() {
-  . "$(tarnvel_prefix_of "$1" "$TARNVEL_WINE_SESSION")/.tarnvel-ready"
-}
+tarnvel_wine_use() { . "$(tarnvel_prefix_of "$1" "$TARNVEL_WINE_SESSION")/.tarnvel-ready"; }
 
-# A display and a prefix of each kind in TARNVEL_WINE_KINDS for one run,
-# unless they are already up; each timed on its own.
+# A display and a prefix of each of TARNVEL_WINE_KINDS, unless already up.
 tarnvel_wine_session_start() {
   [ -n "${TARNVEL_WINE_SESSION:-}" ] && [ -f "${WINEPREFIX:-/nonexistent}/.tarnvel-ready" ] && return 0
   local root=${1:-$(mktemp -d /tmp/tarnvel-wine.XXXXXX)} kind prefix start=${TARNVEL_WINE_START_MS:-}
   export TARNVEL_WINE_KINDS=${TARNVEL_WINE_KINDS:-win64} TARNVEL_WINE_SESSION=$root
-  tarnvel_enable_i386 || return 1
-  tarnvel_start_display || return 1
+  tarnvel_enable_i386 && tarnvel_start_display || return 1
   for kind in $TARNVEL_WINE_KINDS; do
     prefix=$(tarnvel_prefix_of "$kind" "$root")
     tarnvel_log "booting a throwaway $kind prefix in $prefix (DISPLAY=${DISPLAY:-none})"
-    tarnvel_boot_prefix "$prefix" "$kind" || return 1
     TARNVEL_WINE_START_MS=$start
-    tarnvel_size_deadlines || return 1
+    tarnvel_boot_prefix "$prefix" "$kind" && tarnvel_size_deadlines || return 1
     declare -p WINEPREFIX WINEARCH WINEDLLOVERRIDES TARNVEL_SYSDIR_UNIX TARNVEL_WINE_START_MS \
       TARNVEL_DEADLINE_MS TARNVEL_RUN_DEADLINE_S | sed 's/^declare -x/export/' >"$prefix/.tarnvel-ready"
   done
   tarnvel_wine_session_join "$root"
 }
 
-# Takes up the session in $1, started here or in another shell of this run:
-# the first kind's prefix in use, and for the test runner the longest a test
-# program may take in any of them.
+# Takes up the session in $1, started here or in another shell: the first
+# kind's prefix in use; for the test runner, the longest a program may take.
 tarnvel_wine_session_join() {
   local kind longest=0
   export TARNVEL_WINE_SESSION=$1
@@ -171,10 +153,7 @@ tarnvel_wine_session_stop() {
   [ -n "$root" ] && for kind in ${TARNVEL_WINE_KINDS:-win64}; do
     WINEPREFIX=$(tarnvel_prefix_of "$kind" "$root") /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
   done
-  if [ -n "${TARNVEL_XVFB_PID:-}" ]; then
-    kill "$TARNVEL_XVFB_PID" 2>/dev/null || true
-    unset TARNVEL_XVFB_PID DISPLAY
-  fi
+  [ -n "${TARNVEL_XVFB_PID:-}" ] && { kill "$TARNVEL_XVFB_PID" 2>/dev/null; unset TARNVEL_XVFB_PID DISPLAY; }
   [ -n "$root" ] && [ -d "$root" ] && rm -rf "$root"
   unset TARNVEL_WINE_SESSION
 }
