@@ -30,7 +30,9 @@ int main(int argc, char** argv) {
   write("pe32", BuildPe(version).bytes);
   write("pe32plus", BuildPe(version, true).bytes);
   write("root_of_64", BuildPe(version, false, 63).bytes);
-  write("unversioned", UnversionedImage());
+  PeImage unversioned = BuildPe(0);
+  unversioned.Put(unversioned.root + 16, 24);  // a manifest where the version was
+  write("unversioned", unversioned.bytes);
   return 0;
 }
 #endif

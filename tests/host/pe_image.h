@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "install/image_version.h"
@@ -81,19 +80,8 @@ inline PeImage BuildPe(std::uint64_t version, bool pe32Plus = false,
   return p;
 }
 
-// Images for the tests of the install run: targets and payloads of a version,
-// and one whose resources hold a manifest (type 24) but no version record.
+// A target or payload of a version, for the tests of the install run.
 inline std::string VersionedImage(std::uint64_t version) { return BuildPe(version).bytes; }
-
-inline std::string UnversionedImage() {
-  PeImage p = BuildPe(0);
-  p.Put(p.root + 16, 24);
-  return p.bytes;
-}
-
-inline std::optional<std::uint64_t> VersionOf(const std::string& image) {
-  return ImageFileVersion(reinterpret_cast<const std::uint8_t*>(image.data()), image.size());
-}
 
 // Well above what any path through the reader takes, far below a scan of a
 // large directory.
