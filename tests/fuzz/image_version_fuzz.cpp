@@ -1,7 +1,6 @@
-// libFuzzer: any bytes give a version or none, never read past their end, in
-// few and small reads (for a file on disk each read is a system call).
-// Built with IMAGE_VERSION_SEEDS and without libFuzzer, it writes the
-// hand-made images into the folder it is given, as seeds.
+// libFuzzer: any bytes give a version or none, never read past their end, in few and small reads
+// (for a file on disk each read is a system call). Built with IMAGE_VERSION_SEEDS and without
+// libFuzzer, it writes the hand-made images into the folder it is given, as seeds.
 #include <cstdlib>
 #include <fstream>
 

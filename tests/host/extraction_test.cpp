@@ -1,5 +1,5 @@
-// One extraction: its steps in order, each failure counted once with the
-// output closed, and a nested call that arrives through a pump.
+// One extraction: its steps in order, each failure counted once with the output closed, and a
+// nested call that arrives through a pump.
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
@@ -31,8 +31,8 @@ std::string Steps(const std::vector<std::string>& events) {
 TEST(SaveResToDisk, StepsRunInOrderAndAFailureStopsThemCountedOnceWithTheOutputClosed) {
   const char* const all = "load Flash.ocx,attributes,open,pump,write,pump,close";
   const char* const old = "MZ old flash, longer than the payload";
-  // The step that fails, the steps taken, the destination's bytes after (its marks cleared all
-  // the same). A missing payload or target, and one in use, are the Windows tests' rows.
+  // The step that fails, the steps taken, the destination's bytes after (its marks cleared all the
+  // same). A missing payload or target, and one in use, are the Windows tests' rows.
   const std::tuple<std::string, const char*, const char*> cases[] = {
       {"none", all, "MZ new flash"},
       {"open, access denied", "load Flash.ocx,attributes,open", old},

@@ -1,5 +1,5 @@
-// The file version read from an image's bytes: good images give theirs, and
-// every damaged, truncated or hostile one gives none, in a few small reads.
+// The file version read from an image's bytes: good images give theirs, and every damaged,
+// truncated or hostile one gives none, in a few small reads.
 #include "install/image_version.h"
 
 #include <gtest/gtest.h>
@@ -82,8 +82,7 @@ TEST(ImageFileVersion, DamagedOrTruncatedImagesGiveNoneInFewReads) {
       ExpectVersion(whole.substr(0, size), std::nullopt, std::to_string(size) + " bytes" + kind);
     }
   }
-  // The section table moves up over the resource entry's size: the entry now
-  // lies past the optional header.
+  // The section table moved up over the resource entry's size: that lies past the optional header.
   PeImage image = BuildPe(kVersion);
   const std::size_t table = image.resourceEntry + 4;
   image.bytes.replace(table, 40, image.bytes.substr(image.section, 40));

@@ -1,6 +1,5 @@
-// The two decisions on a target: what was found there before anything is
-// written (versions compare as one 64-bit number, high word first; bytes only
-// without a version), and what a refused write means.
+// The two decisions on a target: what was found there before anything is written (versions compare
+// as one 64-bit number, high word first; bytes only without a version); what a refused write means.
 #include "install/replace_rule.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
-// Texts cross to Windows as UTF-16 and come back as UTF-8; a name that is not
-// valid UTF-16 comes back exactly, and bytes that no UTF-16 text gives are
-// refused rather than read as some other name.
+// Texts cross to Windows as UTF-16 and come back as UTF-8; a name that is not valid UTF-16 comes
+// back exactly, and bytes that no UTF-16 text gives are refused rather than read as another name.
 #include "app/wtf8.h"
 
 #include <gtest/gtest.h>
