@@ -1,7 +1,6 @@
-// libFuzzer: any bytes give a version or none, never read past their end, in
-// few and small reads (for a file on disk each read is a system call).
-// Built with IMAGE_VERSION_SEEDS and without libFuzzer, it writes the
-// hand-made images into the folder it is given, as seeds.
+// libFuzzer: any bytes give a version or none, never read past their end, in few and small reads
+// (for a file on disk each read is a system call). Built with IMAGE_VERSION_SEEDS and without
+// libFuzzer, it writes the hand-made images into the folder it is given, as seeds.
 #include <cstdlib>
 #include <fstream>
 
@@ -30,7 +29,9 @@ int main(int argc, char** argv) {
   write("pe32", BuildPe(version).bytes);
   write("pe32plus", BuildPe(version, true).bytes);
   write("root_of_64", BuildPe(version, false, 63).bytes);
-  write("unversioned", UnversionedImage());
+  PeImage unversioned = BuildPe(0);
+  unversioned.Put(unversioned.root + 16, 24);  // a manifest where the version was
+  write("unversioned", unversioned.bytes);
   return 0;
 }
 #endif

@@ -1,5 +1,5 @@
-// One extraction: its steps in order, each failure counted once with the
-// output closed, and a nested call that arrives through a pump.
+// One extraction: its steps in order, each failure counted once with the output closed, and a
+// nested call that arrives through a pump.
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
@@ -23,44 +23,37 @@ FakePlatform Prepared() {
 // The platform calls of the extraction of Flash.ocx, without its path.
 std::string Steps(const std::vector<std::string>& events) {
   std::string steps;
-  for (const std::string& e : events) {
+  for (const std::string& e : events)
     steps += (steps.empty() ? "" : ",") + e.substr(0, e.find(" " + kFlash));
-  }
   return steps;
 }
 
 TEST(SaveResToDisk, StepsRunInOrderAndAFailureStopsThemCountedOnceWithTheOutputClosed) {
-  struct Case {
-    const char* name;
-    std::function<void(FakePlatform&)> arrange;
-    SaveOutcome result;
-    const char* steps;
-    const char* content;  // of the destination afterwards, its marks cleared
-  };
   const char* const all = "load Flash.ocx,attributes,open,pump,write,pump,close";
   const char* const old = "MZ old flash, longer than the payload";
-  // A missing payload or target, and one in use, are the Windows tests' rows.
-  const Case cases[] = {
-      {"marked destination replaced", [](FakePlatform&) {}, SaveOutcome::kWritten, all,
-       "MZ new flash"},
-      {"access denied", [](FakePlatform& p) { p.files[kFlash].denied = true; },
-       SaveOutcome::kFailed, "load Flash.ocx,attributes,open", old},
-      {"write fails", [](FakePlatform& p) { p.failWrite = {kFlash}; }, SaveOutcome::kFailed,
-       "load Flash.ocx,attributes,open,pump,write,close", old},
-      {"close fails", [](FakePlatform& p) { p.failClose = {kFlash}; }, SaveOutcome::kFailed, all,
-       "MZ new flash"},
+  // The step that fails, the steps taken, the destination's bytes after (its marks cleared all the
+  // same). A missing payload or target, and one in use, are the Windows tests' rows.
+  const std::tuple<std::string, const char*, const char*> cases[] = {
+      {"none", all, "MZ new flash"},
+      {"open, access denied", "load Flash.ocx,attributes,open", old},
+      {"write", "load Flash.ocx,attributes,open,pump,write,close", old},
+      {"close", all, "MZ new flash"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [failing, steps, content] : cases) {
+    SCOPED_TRACE(failing);
     FakePlatform p = Prepared();
-    c.arrange(p);
+    p.files[kFlash].denied = failing == "open, access denied";
+    if (failing == "write") p.failWrite = {kFlash};
+    if (failing == "close") p.failClose = {kFlash};
     std::int16_t errCount = 0;
-    EXPECT_EQ(SaveResToDisk(p, errCount, 1, "Flash.ocx", kFlash), c.result);
-    EXPECT_EQ(errCount, c.result == SaveOutcome::kFailed ? 1 : 0);
-    EXPECT_EQ(Steps(p.events), c.steps);
+    const bool fails = failing != "none";
+    EXPECT_EQ(SaveResToDisk(p, errCount, 1, "Flash.ocx", kFlash),
+              fails ? SaveOutcome::kFailed : SaveOutcome::kWritten);
+    EXPECT_EQ(errCount, fails ? 1 : 0);
+    EXPECT_EQ(Steps(p.events), steps);
     EXPECT_FALSE(p.output) << "output left open";
     const FakePlatform::File& f = p.files.at(kFlash);
-    EXPECT_EQ(f.bytes, c.content);
+    EXPECT_EQ(f.bytes, content);
     EXPECT_FALSE(f.readOnly || f.hidden || f.system);
   }
 }

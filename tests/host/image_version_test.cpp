@@ -1,5 +1,5 @@
-// The file version read from an image's bytes: good images give theirs, and
-// every damaged, truncated or hostile one gives none, in a few small reads.
+// The file version read from an image's bytes: good images give theirs, and every damaged,
+// truncated or hostile one gives none, in a few small reads.
 #include "install/image_version.h"
 
 #include <gtest/gtest.h>
@@ -11,34 +11,30 @@ namespace {
 
 constexpr std::uint64_t kVersion = 0x0006000100620002ull;
 
-TEST(ImageFileVersion, GoodImagesGiveTheirVersion) {
-  EXPECT_EQ(VersionOf(BuildPe(kVersion, false).bytes), kVersion);
-  EXPECT_EQ(VersionOf(BuildPe(kVersion, true).bytes), kVersion);
-  EXPECT_EQ(VersionOf(VersionedImage(0x0002000000000D5Eull)), 0x0002000000000D5Eull);
-  EXPECT_EQ(VersionOf(UnversionedImage()), std::nullopt);
+void ExpectVersion(const std::string& image, std::optional<std::uint64_t> version,
+                   const std::string& what) {
+  CountingImageBytes bytes(image);
+  EXPECT_EQ(ImageFileVersion(bytes), version) << what;
+  EXPECT_LE(bytes.reads, kImageReadLimit) << what;
+  EXPECT_LE(bytes.bytesRead, kImageByteLimit) << what;
+}
+
+TEST(ImageFileVersion, GoodImagesGiveTheirVersionAndOnlyTheFieldsItNeedsCount) {
+  ExpectVersion(BuildPe(kVersion).bytes, kVersion, "PE32");
+  ExpectVersion(BuildPe(kVersion, true).bytes, kVersion, "PE32+");
+  // Type 16 is the first of 65535 root entries: a scan would read them all.
+  ExpectVersion(BuildPe(kVersion, false, 0xFFFE).bytes, kVersion, "65535 root entries");
+  PeImage image = BuildPe(kVersion);
+  image.Put(image.directoryCount, 0x7FFFFFFF);
+  image.Put(image.coff + 6, 0xFFFF, 2);  // the first 96 are read
+  image.bytes.append(96 * 40, '\0');
+  ExpectVersion(image.bytes, kVersion, "65535 sections, 0x7FFFFFFF data directories");
   EXPECT_EQ(VersionText(kVersion), "6.1.98.2");
 }
 
-TEST(ImageFileVersion, EveryShorterPrefixGivesNone) {
-  for (bool pe32Plus : {false, true}) {
-    const std::string image = BuildPe(kVersion, pe32Plus).bytes;
-    for (std::size_t size = 0; size < image.size(); ++size) {
-      // Its own allocation, so that ASan sees a read past the prefix.
-      EXPECT_EQ(VersionOf(image.substr(0, size)), std::nullopt) << pe32Plus << ", size " << size;
-    }
-  }
-}
-
-TEST(ImageFileVersion, DamagedImagesGiveNoneInFewReads) {
+TEST(ImageFileVersion, DamagedOrTruncatedImagesGiveNoneInFewReads) {
   using P = PeImage;
-  struct Case {
-    const char* name;
-    std::size_t PeImage::*part;
-    std::size_t at;
-    std::uint32_t value;
-    int width;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, std::size_t P::*, std::size_t, std::uint32_t, int> cases[] = {
       {"no MZ", &P::dos, 0, 'Z', 1},
       {"e_lfanew past the end", &P::dos, 0x3C, 0x10000, 4},
       {"e_lfanew negative", &P::dos, 0x3C, 0x80000000u, 4},
@@ -74,38 +70,24 @@ TEST(ImageFileVersion, DamagedImagesGiveNoneInFewReads) {
       {"wrong signature", &P::record, 40, 0xFEEF04BCu, 4},
   };
   for (bool pe32Plus : {false, true}) {
-    for (const Case& c : cases) {
+    const std::string kind = pe32Plus ? ", PE32+" : ", PE32";
+    for (const auto& [name, part, at, value, width] : cases) {
       PeImage image = BuildPe(kVersion, pe32Plus);
-      image.Put(image.*c.part + c.at, c.value, c.width);
-      CountingImageBytes bytes(image.bytes);
-      EXPECT_EQ(ImageFileVersion(bytes), std::nullopt) << c.name << ", pe32+ " << pe32Plus;
-      EXPECT_LE(bytes.reads, kImageReadLimit) << c.name;
+      image.Put(image.*part + at, value, width);
+      ExpectVersion(image.bytes, std::nullopt, name + kind);
+    }
+    // Each prefix its own allocation, so that ASan sees a read past it.
+    const std::string whole = BuildPe(kVersion, pe32Plus).bytes;
+    for (std::size_t size = 0; size < whole.size(); ++size) {
+      ExpectVersion(whole.substr(0, size), std::nullopt, std::to_string(size) + " bytes" + kind);
     }
   }
-}
-
-TEST(ImageFileVersion, OnlyTheFieldsItNeedsCount) {
+  // The section table moved up over the resource entry's size: that lies past the optional header.
   PeImage image = BuildPe(kVersion);
-  image.Put(image.directoryCount, 0x7FFFFFFF);
-  image.Put(image.coff + 6, 0xFFFF, 2);  // the first 96 are read
-  image.bytes.append(96 * 40, '\0');
-  EXPECT_EQ(VersionOf(image.bytes), kVersion);
-  // The section table moves up over the resource entry's size: the entry now
-  // lies past the optional header.
-  image = BuildPe(kVersion);
   const std::size_t table = image.resourceEntry + 4;
   image.bytes.replace(table, 40, image.bytes.substr(image.section, 40));
   image.Put(image.coff + 20, static_cast<std::uint32_t>(table - image.optional), 2);
-  EXPECT_EQ(VersionOf(image.bytes), std::nullopt);
-}
-
-TEST(ImageFileVersion, ALargeDirectoryIsSearchedInFewReads) {
-  // Type 16 is the first of 65535 root entries: a scan would read them all.
-  const std::string image = BuildPe(kVersion, false, 0xFFFE).bytes;
-  CountingImageBytes bytes(image);
-  EXPECT_EQ(ImageFileVersion(bytes), kVersion);
-  EXPECT_LE(bytes.reads, kImageReadLimit);
-  EXPECT_LE(bytes.bytesRead, kImageByteLimit);
+  ExpectVersion(image.bytes, std::nullopt, "resource entry past the optional header");
 }
 
 }  // namespace

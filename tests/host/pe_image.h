@@ -1,12 +1,10 @@
-// Windows images made in memory for the tests: the headers, one resource
-// section and in it a version record, laid out as the linker and windres lay
-// them, with only the fields the reader looks at. The offsets of the parts are
-// kept so that a test can damage any field.
+// Windows images made in memory for the tests: the headers, one resource section and in it a
+// version record, laid out as the linker and windres lay them, with only the fields the reader
+// looks at. The offsets of the parts are kept so that a test can damage any field.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "install/image_version.h"
@@ -15,8 +13,8 @@ namespace tarnvel::test {
 
 struct PeImage {
   std::string bytes;
-  // File offsets: the headers, then the resource tree (three directories, each
-  // with its first entry behind its 16 bytes, the data entry, the record).
+  // File offsets: the headers, then the resource tree (three directories, each with its first entry
+  // behind its 16 bytes, the data entry, the record).
   std::size_t dos = 0, coff = 0, optional = 0, directoryCount = 0, resourceEntry = 0;
   std::size_t section = 0, root = 0, names = 0, languages = 0, leaf = 0, record = 0;
 
@@ -81,22 +79,10 @@ inline PeImage BuildPe(std::uint64_t version, bool pe32Plus = false,
   return p;
 }
 
-// Images for the tests of the install run: targets and payloads of a version,
-// and one whose resources hold a manifest (type 24) but no version record.
+// A target or payload of a version, for the tests of the install run.
 inline std::string VersionedImage(std::uint64_t version) { return BuildPe(version).bytes; }
 
-inline std::string UnversionedImage() {
-  PeImage p = BuildPe(0);
-  p.Put(p.root + 16, 24);
-  return p.bytes;
-}
-
-inline std::optional<std::uint64_t> VersionOf(const std::string& image) {
-  return ImageFileVersion(reinterpret_cast<const std::uint8_t*>(image.data()), image.size());
-}
-
-// Well above what any path through the reader takes, far below a scan of a
-// large directory.
+// Well above what any path through the reader takes, far below a scan of a large directory.
 constexpr std::size_t kImageReadLimit = 40;
 constexpr std::size_t kImageByteLimit = 8192;
 
@@ -111,8 +97,7 @@ class CountingImageBytes : public ImageBytesInMemory {
     bytesRead += size;
     return ImageBytesInMemory::Read(offset, out, size);
   }
-  std::size_t reads = 0;
-  std::size_t bytesRead = 0;
+  std::size_t reads = 0, bytesRead = 0;
 };
 
 }  // namespace tarnvel::test

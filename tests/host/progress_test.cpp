@@ -15,14 +15,8 @@ struct BarForm : ui::Form {
 };
 
 TEST(Progress, WidthAtTheEdgesOfRoundingAndRangeAndEveryCallRepaintsAllThree) {
-  struct Case {
-    int full;
-    std::int32_t curr, max;
-    int before, width;
-    std::int32_t currAfter;
-    const char* why;
-  };
-  const Case cases[] = {
+  // Outline width; position, maximum; the bar's width before, after; position after.
+  const std::tuple<int, std::int32_t, std::int32_t, int, int, std::int32_t, const char*> cases[] = {
       {4815, 1, 28, 15, 172, 1, "first of 28 entries"},
       {4813, 1, 2, 15, 2406, 1, "2406.5 goes down to even"},
       {4815, 1, 2, 15, 2408, 1, "2407.5 goes up to even"},
@@ -37,16 +31,16 @@ TEST(Progress, WidthAtTheEdgesOfRoundingAndRangeAndEveryCallRepaintsAllThree) {
       {65537, -1, 2, 1204, 1204, -1, "-32768.5 gives -32768, in range but negative: kept"},
       {65539, -1, 2, 1204, 0, -1, "-32769.5 is out of range: width 0"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.why);
+  for (const auto& [full, curr, max, before, width, currAfter, why] : cases) {
+    SCOPED_TRACE(why);
     CountingBackend backend;
     BarForm form;
-    form.ShpFrame.SetWidth(c.full);
-    form.ShpBar.SetWidth(c.before);
-    std::int32_t curr = c.curr, max = c.max;
-    ui::Progress(form.ShpBar, form.ShpFrame, form.shpBack, curr, max);
-    EXPECT_EQ(form.ShpBar.Width(), c.width);
-    EXPECT_EQ(curr, c.currAfter);
+    form.ShpFrame.SetWidth(full);
+    form.ShpBar.SetWidth(before);
+    std::int32_t currVal = curr, maxVal = max;
+    ui::Progress(form.ShpBar, form.ShpFrame, form.shpBack, currVal, maxVal);
+    EXPECT_EQ(form.ShpBar.Width(), width);
+    EXPECT_EQ(currVal, currAfter);
     EXPECT_EQ(backend.repaints, std::vector<std::string>({"shpBack", "ShpBar", "ShpFrame"}));
   }
 }

@@ -1,19 +1,13 @@
-// Texts cross to Windows as UTF-16 and come back as UTF-8; a name that is not
-// valid UTF-16 comes back exactly, and bytes that no UTF-16 text gives are
-// refused rather than read as some other name.
+// Texts cross to Windows as UTF-16 and come back as UTF-8; a name that is not valid UTF-16 comes
+// back exactly, and bytes that no UTF-16 text gives are refused rather than read as another name.
 #include "app/wtf8.h"
 
 #include <gtest/gtest.h>
 
 namespace tarnvel::test {
-namespace {
 
 // Both directions: the 16-bit text gives the bytes and the bytes give it back.
-const struct {
-  const char* what;
-  std::string utf8;
-  std::u16string utf16;
-} kBoth[] = {
+const std::tuple<const char*, std::string, std::u16string> kBoth[] = {
     {"empty", "", u""},
     {"ASCII", "C:\\Temp\\Tarnvel setup.log", u"C:\\Temp\\Tarnvel setup.log"},
     {"two bytes", "\xD0\x9F\xD1\x80\xC3\xA9 \xC2\x80\xDF\xBF", u"\u041F\u0440\u00E9 \u0080\u07FF"},
@@ -29,26 +23,20 @@ const struct {
      std::u16string(u"\U0001F600") + char16_t(0xDBFF)},
 };
 
-TEST(Wtf8, EveryTextCrossesBothWaysExactly) {
-  for (const auto& row : kBoth) {
-    SCOPED_TRACE(row.what);
-    const Utf16Text wide(row.utf16.begin(), row.utf16.end());
-    EXPECT_EQ(Utf16ToWtf8(wide.data(), wide.size()), row.utf8);
-    EXPECT_EQ(Wtf8ToUtf16(row.utf8), std::optional<Utf16Text>(wide));
+TEST(Wtf8, EveryTextCrossesBothWaysExactlyAndOtherBytesAreRefused) {
+  for (const auto& [what, utf8, utf16] : kBoth) {
+    SCOPED_TRACE(what);
+    const Utf16Text wide(utf16.begin(), utf16.end());
+    EXPECT_EQ(Utf16ToWtf8(wide.data(), wide.size()), utf8);
+    EXPECT_EQ(Wtf8ToUtf16(utf8), std::optional<Utf16Text>(wide));
   }
-}
-
-TEST(Wtf8, BytesNoUtf16TextGivesAreRefused) {
   for (const char* bytes : {
-           "\x80",                      // a continuation byte alone
-           "a\xC3",                     // cut off after the lead
-           "\xE4\xBE",                  // cut off in three
-           "\xE4\x28\x8B",              // a continuation missing in the middle
-           "\xC0\xAF", "\xC1\xBF",      // overlong two
-           "\xE0\x9F\xBF",              // overlong three
-           "\xF0\x8F\xBF\xBF",          // overlong four
-           "\xF4\x90\x80\x80",          // past U+10FFFF
-           "\xF5\x80\x80\x80", "\xFF",  // no lead at all
+           "\x80",               // a continuation byte alone
+           "a\xC3", "\xE4\xBE",  // cut off after the lead, in three
+           "\xE4\x28\x8B",       // a continuation missing in the middle
+           "\xC0\xAF", "\xC1\xBF", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF",  // overlong two, three, four
+           "\xF4\x90\x80\x80",                                          // past U+10FFFF
+           "\xF5\x80\x80\x80", "\xFF",                                  // no lead at all
            "\xED\xA0\x80\xED\xB0\x80",  // a pair spelled as two halves
        }) {
     SCOPED_TRACE(::testing::PrintToString(std::string(bytes)));
@@ -56,5 +44,4 @@ TEST(Wtf8, BytesNoUtf16TextGivesAreRefused) {
   }
 }
 
-}  // namespace
 }  // namespace tarnvel::test
