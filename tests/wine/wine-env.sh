@@ -75,9 +75,6 @@ tarnvel_boot_prefix() {
   # A virtual desktop draws window frames and keeps exit codes.
   $tool reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
   $tool reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-  for dll in $TARNVEL_WINE_MARKED_DLLS; do
-    $tool cmd /c attrib +s "C:\\windows\\$sys\\$dll" >/dev/null 2>&1
-  done
   # Wine's own "MS Sans Serif" (and Marlett for the title-bar buttons): Wine
   # looks for them in the prefix's Fonts folder, not where Debian puts them.
   for font in sserife.fon ms_sans_serif.ttf marlett.ttf; do
@@ -86,6 +83,17 @@ tarnvel_boot_prefix() {
   done
   # The desktop wineboot started predates the setting: let it end, so the
   # next program starts the virtual one.
+  timeout "$TARNVEL_WINE_BOOT_TIMEOUT" /usr/lib/wine/wineserver64 -w || return 1
+  # Marked once the boot's own work is over, which may still write Wine's
+  # files (a 32-bit prefix now and then did after the mark), and checked.
+  for dll in $TARNVEL_WINE_MARKED_DLLS; do
+    for try in 1 2 3; do
+      $tool cmd /c attrib +s "C:\\windows\\$sys\\$dll" >/dev/null 2>&1
+      $tool cmd /c attrib "C:\\windows\\$sys\\$dll" 2>/dev/null |
+        sed -n 's/^\([A-Z]*\) .*/\1/p' | grep -q S && break
+      [ "$try" = 3 ] && { tarnvel_log "cannot mark $dll as a system file"; return 1; }
+    done
+  done
   timeout "$TARNVEL_WINE_BOOT_TIMEOUT" /usr/lib/wine/wineserver64 -w || return 1
   export TARNVEL_SYSDIR_UNIX="$prefix/drive_c/windows/$sys"  # 32-bit programs' system32
 }
