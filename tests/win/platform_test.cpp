@@ -1,7 +1,6 @@
-// The Win32 platform services, the payload extraction and the silent run on
-// the real file system, in folders of the test's own; start-up hardening;
-// setup.exe's resources as Windows reads them. The payloads are
-// platform_test.rc's.
+// The Win32 platform, the extraction and the silent run on the real file
+// system, in folders of the test's own; start-up hardening; setup.exe's
+// resources. The payloads are platform_test.rc's.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -27,8 +26,8 @@ constexpr char kEndInPump[] = "--end-in-pump";
 constexpr char kInstallIn[] = "--install-in";
 constexpr char kOverflowStack[] = "--overflow-stack";
 
-// The silent run with a folder of the caller's as its system directory. It
-// leaves the machine-wide setup lock to setup.exe's own runs in other tests.
+// The silent run with a folder of the caller's as its system directory,
+// leaving the machine-wide lock to setup.exe's own runs in other tests.
 class FolderPlatform : public Win32Platform {
  public:
   explicit FolderPlatform(std::string folder) : folder_(std::move(folder)) {}
@@ -41,26 +40,15 @@ class FolderPlatform : public Win32Platform {
   std::string folder_;
 };
 
-// A target's version is read while another program writes it, by its bytes
-// only.
-TEST(FileFacts, VersionsReadAlongsideAWriter) {
-  const std::string folder = NewFolder("tvltest_facts");
-  const std::string standIn = BuildPath(TARNVEL_PAYLOAD_DIR) + "\\MSCOMCTL.OCX";
-  ASSERT_TRUE(WriteWhole(folder + "\\standin.ocx", ReadWhole(standIn).value_or("")));
-  ASSERT_TRUE(WriteWhole(folder + "\\junk.ocx", "MZ, but no image"));
-  const HANDLE writer =
-      ::CreateFileA((folder + "\\standin.ocx").c_str(), GENERIC_WRITE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-  Win32Platform platform;
-  EXPECT_EQ(platform.FileVersion(folder + "\\standin.ocx"), 0x00060001005F002Dull);  // 6.1.95.45
-  EXPECT_EQ(platform.FileVersion(folder + "\\junk.ocx"), std::nullopt);
-  ::CloseHandle(writer);
+std::string Self() {
+  char self[MAX_PATH];
+  return std::string(self, ::GetModuleFileNameA(nullptr, self, MAX_PATH));
 }
 
-// Whether a target holds a payload byte for byte: read as its version is,
-// alongside a writer, but not while another program keeps it to itself.
-TEST(FileFacts, HoldsThePayloadOnlyWithItsVeryBytesAndNothingUnreadable) {
+// Whether a target holds a payload byte for byte, and its version: read by
+// bytes only, alongside a writer, but not while another program keeps it to
+// itself.
+TEST(FileFacts, HoldsThePayloadOnlyWithItsVeryBytesAndVersionsReadAlongsideAWriter) {
   const std::string path = NewFolder("tvltest_holds") + "\\target.dll";
   // Larger than a piece of the comparison: the last piece counts too.
   const std::string big = ReadWhole(BuildPath(TARNVEL_PAYLOAD_DIR) + "\\MSCOMCTL.OCX").value_or("");
@@ -79,6 +67,7 @@ TEST(FileFacts, HoldsThePayloadOnlyWithItsVeryBytesAndNothingUnreadable) {
       {small, small + "x", kNobody, false},
       {small, small.substr(0, small.size() - 1), kNobody, false},
       {small, small, FILE_SHARE_READ | FILE_SHARE_WRITE, true},
+      {big, big, FILE_SHARE_READ | FILE_SHARE_WRITE, true},
       {small, small, 0, false},
   };
   Win32Platform platform;
@@ -94,6 +83,9 @@ TEST(FileFacts, HoldsThePayloadOnlyWithItsVeryBytesAndNothingUnreadable) {
     EXPECT_EQ(static_cast<bool>(other), c.holderSharing != kNobody);
     const auto* data = reinterpret_cast<const std::uint8_t*>(c.payload.data());
     EXPECT_EQ(platform.FileHolds(path, data, c.payload.size()), c.holds);
+    EXPECT_EQ(platform.FileVersion(path), c.target.size() == big.size()
+                                              ? std::optional(0x00060001005F002Dull)  // 6.1.95.45
+                                              : std::nullopt);
   }
 }
 
@@ -122,30 +114,28 @@ TEST(Extraction, WritesExactlyThePayloadOverPresentFilesOnlyAndLeavesNoTemporary
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.type << " over " << (c.before ? c.before : "nothing"));
     Remove(path);
-    if (c.before != nullptr) {
-      ASSERT_TRUE(WriteWhole(path, c.before, c.attributes));
-    }
-    const HANDLE other = c.heldByAnother ? ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr,
-                                                         OPEN_EXISTING, 0, nullptr)
-                                         : INVALID_HANDLE_VALUE;
+    ASSERT_TRUE(c.before == nullptr || WriteWhole(path, c.before, c.attributes));
+    UniqueHandle other(c.heldByAnother ? ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr,
+                                                       OPEN_EXISTING, 0, nullptr)
+                                       : INVALID_HANDLE_VALUE);
     std::int16_t errCount = 0;
     const SaveOutcome outcome = SaveResToDisk(platform, errCount, 1, c.type, path);
+    other.Reset();
     EXPECT_EQ(outcome == SaveOutcome::kWritten, c.written);
     EXPECT_EQ(outcome == SaveOutcome::kInUse, c.heldByAnother) << "in use waits for a restart";
     EXPECT_EQ(errCount, c.written || c.heldByAnother ? 0 : 1) << "a failure counts once";
-    if (other != INVALID_HANDLE_VALUE) ::CloseHandle(other);
-    if (!c.written) {
-      EXPECT_EQ(int(platform.LastOutputFailure().step), int(c.failure.step));
-      EXPECT_EQ(platform.LastOutputFailure().error, c.failure.error);
-    }
+    EXPECT_EQ(Matching(folder, "*").size(), c.before ? 1u : 0u) << "a file created or left";
     if (c.written) {
       EXPECT_EQ(ReadWhole(path), kTestPayload);
       EXPECT_EQ(Attributes(path) & kMarks, 0u);
-    } else if (c.before != nullptr) {
+      continue;
+    }
+    EXPECT_EQ(int(platform.LastOutputFailure().step), int(c.failure.step));
+    EXPECT_EQ(platform.LastOutputFailure().error, c.failure.error);
+    if (c.before != nullptr) {
       EXPECT_EQ(ReadWhole(path), c.before);
       EXPECT_EQ(Attributes(path) & kMarks, c.attributes & kMarks);
     }
-    EXPECT_EQ(Matching(folder, "*").size(), c.before ? 1u : 0u) << "a file created or left";
   }
   // Nor does either step on its own create an absent target.
   Remove(path);
@@ -247,15 +237,13 @@ class EndingPlatform : public Win32Platform {
 
 TEST(Extraction, EndedInsideEitherPumpTheTargetIsOldOrNewAndNoTemporaryFileIsLeft) {
   const std::string folder = NewFolder("tvltest_pumps");
-  char self[MAX_PATH];
-  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
   // Both at once: each start of a process costs a minute under emulation.
   std::vector<std::unique_ptr<Process>> children;
   for (int pump : {1, 2}) {
     const std::string target = folder + "\\" + std::to_string(pump) + ".dll";
     ASSERT_TRUE(WriteWhole(target, "previous"));
     children.push_back(std::make_unique<Process>(
-        self, kEndInPump + (" " + std::to_string(pump)) + " \"" + target + "\""));
+        Self(), kEndInPump + (" " + std::to_string(pump)) + " \"" + target + "\""));
   }
   EXPECT_EQ(children[0]->Exit(), 41u);
   EXPECT_EQ(children[1]->Exit(), 42u);
@@ -276,10 +264,8 @@ __attribute__((noinline)) int Deeper(int depth, volatile const char* caller) {
 // The report still gets its room, its box included.
 TEST(FaultEnd, StackOverflowEndsInTheReportBoxThenExitCode3WithTheExceptionLogged) {
   const std::string folder = NewFolder("tvltest_fault");
-  char self[MAX_PATH];
-  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
   std::optional<TemporaryFolderAt> temporary(folder + "\\");
-  Process child(self, std::string(kOverflowStack) + " 1");
+  Process child(Self(), std::string(kOverflowStack) + " 1");
   temporary.reset();
   const MessageBoxShown shown = WaitForMessageBox(child);
   const std::string report = "An unexpected error ended the setup:\r\n";
@@ -315,16 +301,13 @@ TEST(Unversioned, SecondRunKeepsTheFileTheFirstWroteAndRegistersItAgain) {
   const std::string folder = NewFolder("tvltest_twice");
   const std::string target = folder + "\\agentctl.dll";
   ASSERT_TRUE(WriteWhole(target, "MZ agentctl, the copy before"));
-  ASSERT_TRUE(::CopyFileA(BuildPath(TARNVEL_STAND_IN_REGSVR32).c_str(),
-                          (folder + "\\regsvr32.exe").c_str(), FALSE));
+  ASSERT_TRUE(Copy(BuildPath(TARNVEL_STAND_IN_REGSVR32), folder + "\\regsvr32.exe"));
   const std::string logs = NewFolder("tvltest_twice_log");
-  char self[MAX_PATH];
-  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
   std::vector<std::vector<DWORD>> identities = {IdentityOf(target)};
   for (int run : {1, 2}) {
     SCOPED_TRACE(run);
     const TemporaryFolderAt temporary(logs);
-    EXPECT_EQ(Process(self, kInstallIn + (" \"" + folder + "\"")).Exit(), 0u);
+    EXPECT_EQ(Process(Self(), kInstallIn + (" \"" + folder + "\"")).Exit(), 0u);
     EXPECT_EQ(ReadWhole(target), "MZ agentctl stand-in");
     identities.push_back(IdentityOf(target));
     EXPECT_EQ(identities.back().size(), 3u);
@@ -357,17 +340,16 @@ TEST(SetupResources, IconGroup1HoldsTheOneImage30001) {
 TEST(StartUp, LibraryLoadedFromTheSystemDirectoryTakesItsImportsFromThere) {
   const std::string user = SystemDirectory() + "\\tvltest_user.dll";
   const std::string plant = SystemDirectory() + "\\tvltest_plant.dll";
-  ASSERT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANT_USER_DLL).c_str(), user.c_str(), FALSE));
-  ASSERT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANT_DLL).c_str(), plant.c_str(), FALSE));
+  ASSERT_TRUE(Copy(BuildPath(TARNVEL_PLANT_USER_DLL), user));
+  ASSERT_TRUE(Copy(BuildPath(TARNVEL_PLANT_DLL), plant));
   const HMODULE loaded = LoadFromSystemDirectory("tvltest_user.dll");
-  char taken[MAX_PATH] = "", self[MAX_PATH] = "";
+  char taken[MAX_PATH] = "";
   ::GetModuleFileNameA(::GetModuleHandleA("tvltest_plant.dll"), taken, MAX_PATH);
-  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
   if (loaded != nullptr) ::FreeLibrary(loaded);
   Remove(user);
   Remove(plant);
   ASSERT_NE(loaded, nullptr);
-  const std::string besideSelf = std::string(self, std::strrchr(self, '\\') + 1);
+  const std::string besideSelf = Self().substr(0, Self().find_last_of('\\') + 1);
   EXPECT_NE(*taken, '\0');
   EXPECT_EQ(_strnicmp(taken, besideSelf.c_str(), besideSelf.size()) == 0, false) << taken;
 }
