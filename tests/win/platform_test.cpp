@@ -160,11 +160,11 @@ TEST(Extraction, SweepRemovesLeftoverTemporaryFilesButNotOneHeldOpenNorOtherName
   for (const char* name : {"~tvl1a2b_1.tmp", "~tvl1a2b_2.tmp", "~tvlc3_17.tmp"})
     ASSERT_TRUE(WriteWhole(folder + "\\" + name, "MZ"));
   // A live run holds its temporary file open, sharing no deletion.
-  const HANDLE held =
-      ::CreateFileA((folder + "\\~tvl1a2b_2.tmp").c_str(), GENERIC_WRITE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  UniqueHandle held(::CreateFileA((folder + "\\~tvl1a2b_2.tmp").c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                  nullptr));
   const std::vector<std::string> deleted = Win32Platform().SweepTemporaryFiles(folder);
-  ::CloseHandle(held);
+  held.Reset();
   EXPECT_EQ(std::set<std::string>(deleted.begin(), deleted.end()),
             (std::set<std::string>{folder + "\\~tvl1a2b_1.tmp", folder + "\\~tvlc3_17.tmp"}))
       << "for the log";
@@ -186,12 +186,14 @@ TEST(RunLog, EachRunGetsANewFileNumberedOnNeverReusedAndNoneWhereTheTemporaryFol
     first.Log("three");
     logs = LogsIn(folder);
   }
+  const auto numbers = [&] {
+    return logs[1].substr(logs[1].size() - 9) + logs[2].substr(logs[2].size() - 9);
+  };
   ASSERT_EQ(logs.size(), 3u);
   EXPECT_EQ(logs[0], otherDay);
   EXPECT_EQ(ReadWhole(folder + "\\" + otherDay), "another day's");
   // Today's, numbered on from what is there, each line after the time.
-  EXPECT_EQ(logs[1].substr(logs[1].size() - 9), " #001.log");
-  EXPECT_EQ(logs[2].substr(logs[2].size() - 9), " #002.log");
+  EXPECT_EQ(numbers(), " #001.log #002.log");
   // UTF-8, marked so for the readers that would take the ANSI code page.
   const auto lines = [&](const std::string& log) {
     const std::string text = ReadWhole(folder + "\\" + log).value_or("");
@@ -212,8 +214,7 @@ TEST(RunLog, EachRunGetsANewFileNumberedOnNeverReusedAndNoneWhereTheTemporaryFol
   }
   logs = LogsIn(folder);
   ASSERT_EQ(logs.size(), 3u);
-  EXPECT_EQ(logs[1].substr(logs[1].size() - 9) + logs[2].substr(logs[2].size() - 9),
-            " #003.log #004.log");
+  EXPECT_EQ(numbers(), " #003.log #004.log");
 
   const TemporaryFolderAt noFolder(folder + "\\" + otherDay);
   Win32Platform().Log("nowhere to go");
@@ -323,8 +324,9 @@ TEST(Unversioned, SecondRunKeepsTheFileTheFirstWroteAndRegistersItAgain) {
 }
 
 TEST(SetupResources, IconGroup1HoldsTheOneImage30001) {
-  const HMODULE setup =
-      ::LoadLibraryExA(BuildPath(TARNVEL_SETUP_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  const Unique<HMODULE, &::FreeLibrary> module(
+      ::LoadLibraryExA(BuildPath(TARNVEL_SETUP_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  const HMODULE setup = module.Get();
   const HRSRC group = ::FindResourceA(setup, MAKEINTRESOURCEA(1), RT_GROUP_ICON);
   ASSERT_NE(group, nullptr);
   const auto* bytes =
@@ -332,7 +334,6 @@ TEST(SetupResources, IconGroup1HoldsTheOneImage30001) {
   EXPECT_EQ(::SizeofResource(setup, group), 6u + 14u);  // a header and one entry
   EXPECT_EQ(bytes[18] | bytes[19] << 8, 30001);
   EXPECT_NE(::FindResourceA(setup, MAKEINTRESOURCEA(30001), RT_ICON), nullptr);
-  ::FreeLibrary(setup);
 }
 
 // Its imports come from the system directory too, though one of that name
