@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <set>
 #include <utility>
 
@@ -120,18 +119,11 @@ Pixels Capture(const RECT& area) {
   return pixels;
 }
 
-// Whether it held still, and its commonest colour with its count.
+// Whether it held still, and how many colours it shows.
 std::string Describe(const Pixels& pixels, bool steady) {
-  std::map<std::uint32_t, int> counts;
-  for (std::uint32_t rgb : pixels.rgb) ++counts[rgb];
-  const auto commonest = std::max_element(counts.begin(), counts.end(),
-                                          [](auto& a, auto& b) { return a.second < b.second; });
-  char text[80];
-  std::snprintf(text, sizeof text, "a %s capture of %u colours, %d of %06X",
-                steady ? "steady" : "changing", unsigned(counts.size()),
-                commonest == counts.end() ? 0 : commonest->second,
-                commonest == counts.end() ? 0u : unsigned(commonest->first));
-  return text;
+  const std::set<std::uint32_t> colours(pixels.rgb.begin(), pixels.rgb.end());
+  return std::string(steady ? "a steady" : "a changing") + " capture of " +
+         std::to_string(colours.size()) + " colours";
 }
 
 BOOL CALLBACK AddNamedType(HMODULE, LPSTR type, LONG_PTR types) {
