@@ -66,9 +66,7 @@ std::string FileNameOf(HANDLE file) {
   return name;
 }
 
-// The next debug event of the process this thread debugs, by the deadline;
-// false, having said so, when it passes first. The files an event hands over
-// are closed.
+// The next debug event by the deadline (false, said, after it), its file closed.
 bool NextDebugEvent(DEBUG_EVENT& event, ULONGLONG deadline, const std::string& what,
                     const std::string& seen = "") {
   const ULONGLONG now = ::GetTickCount64();
@@ -86,8 +84,7 @@ bool IsOwnException(const DEBUG_EVENT& event) {
          event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT;
 }
 
-// Lets the process go on: exceptions are its own to handle, the loader's
-// breakpoint too.
+// Lets the process go on, handling its own exceptions, bar the loader's breakpoint.
 void ContinueAfter(const DEBUG_EVENT& event) {
   if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT && event.u.LoadDll.hFile != nullptr)
     ::CloseHandle(event.u.LoadDll.hFile);
@@ -277,8 +274,7 @@ bool HoldAtFirstRead(std::uintptr_t offset, const std::function<void()>& held) {
       // as another exception and keeps the guard: it is taken off here.
       DWORD guarded = 0;
       ::VirtualProtectEx(process, page, 1, protection, &guarded);
-      // Detached, the process handles its own exceptions and outlives this
-      // thread.
+      // Detached, it handles its own exceptions and outlives this thread.
       ::DebugSetProcessKillOnExit(FALSE);
       ::ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
       return ::DebugActiveProcessStop(event.dwProcessId);
@@ -337,8 +333,7 @@ std::optional<DWORD> Process::Exit() const {
   return code;
 }
 
-// For a window of another process this is the text the window manager holds:
-// nothing is asked of that process.
+// The text the window manager holds: nothing is asked of another process.
 std::string TextOf(HWND window) {
   char text[512] = "";
   ::GetWindowTextA(window, text, sizeof text);

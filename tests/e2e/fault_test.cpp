@@ -13,9 +13,8 @@
 namespace tarnvel::test {
 namespace {
 
-// Where a payload of `exe` begins: in its file for LOAD_LIBRARY_AS_DATAFILE,
-// from its base once loaded for LOAD_LIBRARY_AS_IMAGE_RESOURCE. The
-// resources are read from the image's own table, as Windows reads them.
+// Where a payload of `exe` begins, by the image's own resource table: in its
+// file, or from its base as loaded for LOAD_LIBRARY_AS_IMAGE_RESOURCE.
 std::size_t PayloadAt(const std::string& exe, const std::string& name,
                       DWORD layout = LOAD_LIBRARY_AS_DATAFILE) {
   const HMODULE file = ::LoadLibraryExA(exe.c_str(), nullptr, layout);

@@ -45,9 +45,7 @@ std::string Self() {
   return std::string(self, ::GetModuleFileNameA(nullptr, self, MAX_PATH));
 }
 
-// Whether a target holds a payload byte for byte, and its version: read by
-// bytes only, alongside a writer, but not while another program keeps it to
-// itself.
+// Byte for byte and version, read alongside a writer but not past an exclusive holder.
 TEST(FileFacts, HoldsThePayloadOnlyWithItsVeryBytesAndVersionsReadAlongsideAWriter) {
   const std::string path = NewFolder("tvltest_holds") + "\\target.dll";
   // Larger than a piece of the comparison: the last piece counts too.
@@ -149,8 +147,7 @@ TEST(Extraction, WritesExactlyThePayloadOverPresentFilesOnlyAndLeavesNoTemporary
 
 TEST(Extraction, SweepRemovesLeftoverTemporaryFilesButNotOneHeldOpenNorOtherNames) {
   const std::string folder = NewFolder("tvltest_sweep");
-  // Other names, among them near misses the search finds: none of them this
-  // program's making.
+  // Other names, among them near misses the search finds: none of this program's making.
   std::set<std::string> kept = {"MSCOMCTL.OCX",        "tvl1a2b_1.tmp",
                                 "~tvl1a2b_1.dll",      "~tvlbackup.tmp",
                                 "~tvl1a2b.tmp",        "~tvl_1.tmp",
@@ -253,16 +250,14 @@ TEST(Extraction, EndedInsideEitherPumpTheTargetIsOldOrNewAndNoTemporaryFileIsLef
   EXPECT_EQ(Matching(folder, "~tvl*"), std::vector<std::string>{});
 }
 
-// Calls itself until the stack runs out; the frames stay apart, for each
-// reads its caller's.
+// Calls itself until the stack runs out; each frame reads its caller's, so none merge.
 __attribute__((noinline)) int Deeper(int depth, volatile const char* caller) {
   volatile char frame[512];
   frame[0] = static_cast<char>(caller[0] + 1);
   return depth == 0 ? frame[0] : Deeper(depth + 1, frame) + caller[0];
 }
 
-// The child: an interactive run, by its command tail, whose stack overflows.
-// The report still gets its room, its box included.
+// The child, an interactive run, overflows its stack: the report still gets its box.
 TEST(FaultEnd, StackOverflowEndsInTheReportBoxThenExitCode3WithTheExceptionLogged) {
   const std::string folder = NewFolder("tvltest_fault");
   std::optional<TemporaryFolderAt> temporary(folder + "\\");
@@ -294,10 +289,9 @@ std::vector<DWORD> IdentityOf(const std::string& path) {
   return {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
 }
 
-// The silent run, twice, over a folder of the test's own that stands for the
-// system directory: in it a target whose payload has no version record, and
-// a regsvr32.exe that registers nothing. The first run writes the payload;
-// the second finds it there byte for byte and keeps the very file.
+// Two silent runs over a folder standing for the system directory, with a
+// payload that has no version record and a regsvr32.exe that registers
+// nothing: the first writes the payload, the second keeps the very file.
 TEST(Unversioned, SecondRunKeepsTheFileTheFirstWroteAndRegistersItAgain) {
   const std::string folder = NewFolder("tvltest_twice");
   const std::string target = folder + "\\agentctl.dll";
@@ -336,8 +330,7 @@ TEST(SetupResources, IconGroup1HoldsTheOneImage30001) {
   EXPECT_NE(::FindResourceA(setup, MAKEINTRESOURCEA(30001), RT_ICON), nullptr);
 }
 
-// Its imports come from the system directory too, though one of that name
-// lies beside this program and the process searches here first.
+// Its imports come from the system directory too, though one lies beside this program.
 TEST(StartUp, LibraryLoadedFromTheSystemDirectoryTakesItsImportsFromThere) {
   const std::string user = SystemDirectory() + "\\tvltest_user.dll";
   const std::string plant = SystemDirectory() + "\\tvltest_plant.dll";
