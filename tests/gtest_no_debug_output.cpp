@@ -1,7 +1,6 @@
-// GoogleTest passes every failure to OutputDebugStringA as well. Wine raises
-// an exception there, and unwinding it crashes the 32-bit process under
-// qemu-i386: a failing check would end the whole test program. This takes the
-// place of the import in each Windows test program, so the call does nothing.
+// GoogleTest passes every failure to OutputDebugStringA, where Wine raises an
+// exception whose unwinding crashes a 32-bit process under qemu-i386. This
+// takes the import's place in each Windows test program: the call does nothing.
 #include <windows.h>
 
 namespace {

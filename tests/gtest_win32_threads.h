@@ -1,8 +1,6 @@
-// GCC 12's win32-threads runtime has no std::mutex and no
-// std::condition_variable, and GoogleTest builds its Notification, the one
-// place it names them, on both. Forced into GoogleTest and the Windows tests,
-// this Notification on a Win32 event takes its place. The program itself
-// uses no threads.
+// GCC 12's win32-threads runtime has no std::mutex nor std::condition_variable,
+// which GoogleTest's Notification alone needs. Forced into GoogleTest and the
+// Windows tests, this one on a Win32 event takes its place.
 #pragma once
 
 #ifdef __cplusplus

@@ -2,10 +2,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <set>
 #include <utility>
 
+#include "app/win32_handles.h"
 #include "app/win32_text.h"
 #include "install/manifest.h"
 
@@ -30,8 +30,113 @@ void GiveUp(const std::string& what, const std::string& seen) {
   std::fflush(stdout);
 }
 
+std::string ClassOf(HWND window) {
+  char name[64] = "";
+  ::GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+bool IsClass(HWND window, const char* name) { return _stricmp(ClassOf(window).c_str(), name) == 0; }
+
+BOOL CALLBACK Collect(HWND window, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> ChildrenOf(HWND window) {
+  std::vector<HWND> children;
+  ::EnumChildWindows(window, Collect, reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
 // The windows as "title" (class), for a report.
-std::string Describe(const std::vector<HWND>& windows);
+std::string Describe(const std::vector<HWND>& windows) {
+  std::string text = windows.empty() ? "no window" : "windows";
+  for (HWND window : windows) text += " \"" + TextOf(window) + "\" (" + ClassOf(window) + ")";
+  return text;
+}
+
+// The file name, in lower case, of the file a handle is open on.
+std::string FileNameOf(HANDLE file) {
+  char path[MAX_PATH];
+  const DWORD length = ::GetFinalPathNameByHandleA(file, path, MAX_PATH, FILE_NAME_NORMALIZED);
+  std::string name(path, length < MAX_PATH ? length : 0);
+  name.erase(0, name.find_last_of('\\') + 1);
+  for (char& c : name) c = char(::tolower(static_cast<unsigned char>(c)));
+  return name;
+}
+
+// The next debug event by the deadline (false, said, after it), its file closed.
+bool NextDebugEvent(DEBUG_EVENT& event, ULONGLONG deadline, const std::string& what,
+                    const std::string& seen = "") {
+  const ULONGLONG now = ::GetTickCount64();
+  if (now >= deadline || !::WaitForDebugEvent(&event, DWORD(deadline - now))) {
+    GiveUp(what, seen);
+    return false;
+  }
+  if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT)
+    ::CloseHandle(event.u.CreateProcessInfo.hFile);
+  return true;
+}
+
+bool IsOwnException(const DEBUG_EVENT& event) {
+  return event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT &&
+         event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT;
+}
+
+// Lets the process go on, handling its own exceptions, bar the loader's breakpoint.
+void ContinueAfter(const DEBUG_EVENT& event) {
+  if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT && event.u.LoadDll.hFile != nullptr)
+    ::CloseHandle(event.u.LoadDll.hFile);
+  ::ContinueDebugEvent(event.dwProcessId, event.dwThreadId,
+                       IsOwnException(event) ? DBG_EXCEPTION_NOT_HANDLED : DBG_CONTINUE);
+}
+
+BOOL ReleaseScreen(HDC screen) { return ::ReleaseDC(nullptr, screen); }
+
+Pixels Capture(const RECT& area) {
+  Pixels pixels;
+  pixels.width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof info.bmiHeader, pixels.width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  const Unique<HDC, &ReleaseScreen> screen(::GetDC(nullptr));
+  const Unique<HDC, &::DeleteDC> memory(::CreateCompatibleDC(screen.Get()));
+  void* bits = nullptr;
+  const Unique<HGDIOBJ, &::DeleteObject> bitmap(
+      ::CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  const HGDIOBJ previous = ::SelectObject(memory.Get(), bitmap.Get());
+  if (bits != nullptr && ::BitBlt(memory.Get(), 0, 0, pixels.width, height, screen.Get(), area.left,
+                                  area.top, SRCCOPY | CAPTUREBLT)) {
+    ::GdiFlush();
+    const auto* bgrx = static_cast<const std::uint32_t*>(bits);
+    for (int i = 0; i < pixels.width * height; ++i) pixels.rgb.push_back(bgrx[i] & 0xFFFFFF);
+  }
+  ::SelectObject(memory.Get(), previous);
+  return pixels;
+}
+
+// Whether it held still, and how many colours it shows.
+std::string Describe(const Pixels& pixels, bool steady) {
+  const std::set<std::uint32_t> colours(pixels.rgb.begin(), pixels.rgb.end());
+  return std::string(steady ? "a steady" : "a changing") + " capture of " +
+         std::to_string(colours.size()) + " colours";
+}
+
+BOOL CALLBACK AddNamedType(HMODULE, LPSTR type, LONG_PTR types) {
+  if (!IS_INTRESOURCE(type)) reinterpret_cast<std::set<std::string>*>(types)->insert(type);
+  return TRUE;
+}
+
+BOOL CALLBACK AddEntry(HMODULE, LPCSTR, LPCSTR id, WORD language, LONG_PTR entries) {
+  reinterpret_cast<std::vector<std::string>*>(entries)->push_back(
+      (IS_INTRESOURCE(id) ? std::to_string(ULONG_PTR(id)) : id) + "/" + std::to_string(language));
+  return TRUE;
+}
+
+BOOL CALLBACK AddEntriesOf(HMODULE module, LPCSTR type, LPSTR id, LONG_PTR entries) {
+  return ::EnumResourceLanguagesA(module, type, id, AddEntry, entries);
+}
 
 }  // namespace
 
@@ -54,29 +159,25 @@ std::string NewFolder(const std::string& name) {
 }
 
 std::optional<std::string> ReadWhole(const std::string& path) {
-  const HANDLE file = ::CreateFileW(Utf16From(path).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string bytes(::GetFileSize(file, nullptr), '\0');
+  const UniqueHandle file(::CreateFileW(Utf16From(path).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+  std::string bytes(file ? ::GetFileSize(file.Get(), nullptr) : 0, '\0');
   DWORD read = 0;
-  const bool whole =
-      ::ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr) && read == bytes.size();
-  ::CloseHandle(file);
-  return whole ? std::optional<std::string>(bytes) : std::nullopt;
+  const bool whole = file &&
+                     ::ReadFile(file.Get(), bytes.data(), DWORD(bytes.size()), &read, nullptr) &&
+                     read == bytes.size();
+  return whole ? std::optional(bytes) : std::nullopt;
 }
 
 bool WriteWhole(const std::string& path, const std::string& bytes, DWORD attributes) {
   Remove(path);
   const std::wstring wide = Utf16From(path);
-  const HANDLE file =
-      ::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
   DWORD written = 0;
-  const bool whole = file != INVALID_HANDLE_VALUE &&
-                     ::WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
-                     written == bytes.size();
-  if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
-  return whole && (attributes == 0 || ::SetFileAttributesW(wide.c_str(), attributes));
+  return file && ::WriteFile(file.Get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+         written == bytes.size() && file.Reset() &&
+         (attributes == 0 || ::SetFileAttributesW(wide.c_str(), attributes));
 }
 
 void Remove(const std::string& path) {
@@ -94,10 +195,9 @@ bool Copy(const std::string& from, const std::string& to) {
 std::vector<std::string> Matching(const std::string& folder, const std::string& pattern) {
   std::vector<std::string> names;
   WIN32_FIND_DATAW found;
-  const HANDLE search = ::FindFirstFileW(Utf16From(folder + "\\" + pattern).c_str(), &found);
-  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(search, &found))
+  const UniqueFind search(::FindFirstFileW(Utf16From(folder + "\\" + pattern).c_str(), &found));
+  for (BOOL more = bool(search); more; more = ::FindNextFileW(search.Get(), &found))
     if (found.cFileName[0] != L'.') names.push_back(Utf8From(found.cFileName));
-  if (search != INVALID_HANDLE_VALUE) ::FindClose(search);
   return names;
 }
 
@@ -129,54 +229,13 @@ std::vector<std::string> LogsIn(const std::string& folder) {
   return logs;
 }
 
-namespace {
-
-// The file name, in lower case, of the file a handle is open on.
-std::string FileNameOf(HANDLE file) {
-  char path[MAX_PATH];
-  const DWORD length = ::GetFinalPathNameByHandleA(file, path, MAX_PATH, FILE_NAME_NORMALIZED);
-  std::string name(path, length < MAX_PATH ? length : 0);
-  name.erase(0, name.find_last_of('\\') + 1);
-  for (char& c : name) c = char(::tolower(static_cast<unsigned char>(c)));
-  return name;
-}
-
-// The next debug event of the process this thread debugs, by the deadline;
-// false, having said so, when it passes first. The files an event hands over
-// are closed.
-bool NextDebugEvent(DEBUG_EVENT& event, ULONGLONG deadline, const std::string& what,
-                    const std::string& seen = "") {
-  const ULONGLONG now = ::GetTickCount64();
-  if (now >= deadline || !::WaitForDebugEvent(&event, DWORD(deadline - now))) {
-    GiveUp(what, seen);
-    return false;
-  }
-  if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT)
-    ::CloseHandle(event.u.CreateProcessInfo.hFile);
-  return true;
-}
-
-// Lets the process go on: exceptions are its own to handle, the loader's
-// breakpoint too.
-void ContinueAfter(const DEBUG_EVENT& event) {
-  const bool passOn = event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT &&
-                      event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT;
-  if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT && event.u.LoadDll.hFile != nullptr)
-    ::CloseHandle(event.u.LoadDll.hFile);
-  ::ContinueDebugEvent(event.dwProcessId, event.dwThreadId,
-                       passOn ? DBG_EXCEPTION_NOT_HANDLED : DBG_CONTINUE);
-}
-
-}  // namespace
-
 Traced RunTracingLibraries(const std::string& image, const std::string& arguments) {
   Traced traced;
   // Its debugger is this thread; the Process ends it should the deadline pass.
   const Process process(image, arguments, "", DEBUG_ONLY_THIS_PROCESS);
-  if (!process.Started()) return traced;
   const ULONGLONG deadline = ::GetTickCount64() + DeadlineMs();
   DEBUG_EVENT event{};
-  while (!traced.exitCode &&
+  while (process.Started() && !traced.exitCode &&
          NextDebugEvent(event, deadline, image + " to end under its debugger",
                         std::to_string(traced.libraries.size()) + " libraries loaded")) {
     if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT && event.u.LoadDll.hFile != nullptr)
@@ -209,15 +268,13 @@ bool HoldAtFirstRead(std::uintptr_t offset, const std::function<void()>& held) {
       ContinueAfter(event);
       return false;
     }
-    if (event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT &&
-        event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) {
+    if (IsOwnException(event)) {
       held();
       // The read then goes ahead. Under an emulator Wine reports the touch
       // as another exception and keeps the guard: it is taken off here.
       DWORD guarded = 0;
       ::VirtualProtectEx(process, page, 1, protection, &guarded);
-      // Detached, the process handles its own exceptions and outlives this
-      // thread.
+      // Detached, it handles its own exceptions and outlives this thread.
       ::DebugSetProcessKillOnExit(FALSE);
       ::ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
       return ::DebugActiveProcessStop(event.dwProcessId);
@@ -276,41 +333,12 @@ std::optional<DWORD> Process::Exit() const {
   return code;
 }
 
-// For a window of another process this is the text the window manager holds:
-// nothing is asked of that process.
+// The text the window manager holds: nothing is asked of another process.
 std::string TextOf(HWND window) {
   char text[512] = "";
   ::GetWindowTextA(window, text, sizeof text);
   return text;
 }
-
-namespace {
-
-std::string ClassOf(HWND window) {
-  char name[64] = "";
-  ::GetClassNameA(window, name, sizeof name);
-  return name;
-}
-
-BOOL CALLBACK Collect(HWND window, LPARAM list) {
-  reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-  return TRUE;
-}
-
-std::vector<HWND> ChildrenOf(HWND window) {
-  std::vector<HWND> children;
-  ::EnumChildWindows(window, Collect, reinterpret_cast<LPARAM>(&children));
-  return children;
-}
-
-std::string Describe(const std::vector<HWND>& windows) {
-  if (windows.empty()) return "no window";
-  std::string text = "windows";
-  for (HWND window : windows) text += " \"" + TextOf(window) + "\" (" + ClassOf(window) + ")";
-  return text;
-}
-
-}  // namespace
 
 std::vector<HWND> WindowsOf(DWORD processId) {
   std::vector<HWND> all, visible;
@@ -341,7 +369,7 @@ HWND WaitForWindow(const Process& process, const std::string& title) {
 
 HWND ButtonOf(HWND window, const std::string& text) {
   for (HWND child : ChildrenOf(window))
-    if (_stricmp(ClassOf(child).c_str(), "Button") == 0 && TextOf(child) == text) return child;
+    if (IsClass(child, "Button") && TextOf(child) == text) return child;
   return nullptr;
 }
 
@@ -354,12 +382,10 @@ MessageBoxShown WaitForMessageBox(const Process& process) {
       "a message box with its prompt",
       [&] {
         windows = WindowsOf(process.Id());
-        for (HWND window : windows) {
-          if (ClassOf(window) != "#32770") continue;
+        for (HWND window : windows)
           for (HWND child : ChildrenOf(window))  // the prompt; the icon is a static without text
-            if (_stricmp(ClassOf(child).c_str(), "Static") == 0 && !TextOf(child).empty())
+            if (ClassOf(window) == "#32770" && IsClass(child, "Static") && !TextOf(child).empty())
               shown = {window, TextOf(window), TextOf(child)};
-        }
         return shown.box != nullptr || !process.Running();
       },
       [&] { return Describe(windows); });
@@ -373,51 +399,6 @@ bool Answer(const MessageBoxShown& shown, int id) {
            return !::IsWindow(shown.box) || !::IsWindowVisible(shown.box);
          });
 }
-
-namespace {
-
-Pixels Capture(const RECT& area) {
-  Pixels pixels;
-  pixels.width = area.right - area.left;
-  const int height = area.bottom - area.top;
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof info.bmiHeader, pixels.width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  const HDC screen = ::GetDC(nullptr);
-  const HDC memory = ::CreateCompatibleDC(screen);
-  void* bits = nullptr;
-  const HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  const HGDIOBJ previous = ::SelectObject(memory, bitmap);
-  if (bits != nullptr && ::BitBlt(memory, 0, 0, pixels.width, height, screen, area.left, area.top,
-                                  SRCCOPY | CAPTUREBLT)) {
-    ::GdiFlush();
-    const auto* bgrx = static_cast<const std::uint32_t*>(bits);
-    for (int i = 0; i < pixels.width * height; ++i) pixels.rgb.push_back(bgrx[i] & 0xFFFFFF);
-  }
-  ::SelectObject(memory, previous);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(memory);
-  ::ReleaseDC(nullptr, screen);
-  return pixels;
-}
-
-// Whether it held still, and its commonest colours with their counts.
-std::string Describe(const Pixels& pixels, bool steady) {
-  std::map<std::uint32_t, int> counts;
-  for (std::uint32_t rgb : pixels.rgb) ++counts[rgb];
-  std::vector<std::pair<int, std::uint32_t>> commonest;
-  for (const auto& [rgb, count] : counts) commonest.emplace_back(count, rgb);
-  std::sort(commonest.rbegin(), commonest.rend());
-  commonest.resize(std::min<std::size_t>(commonest.size(), 4));
-  std::string text = steady ? "a steady capture" : "a changing capture";
-  for (const auto& [count, rgb] : commonest) {
-    char item[32];
-    std::snprintf(item, sizeof item, ", %u of %06X", unsigned(count), unsigned(rgb));
-    text += item;
-  }
-  return text;
-}
-
-}  // namespace
 
 Pixels WaitForPainted(HWND window, const RECT& area, const std::string& what,
                       const std::function<bool(const Pixels&)>& shows) {
@@ -435,46 +416,29 @@ Pixels WaitForPainted(HWND window, const RECT& area, const std::string& what,
   return current;
 }
 
-namespace {
-
-BOOL CALLBACK AddNamedType(HMODULE, LPSTR type, LONG_PTR types) {
-  if (!IS_INTRESOURCE(type)) reinterpret_cast<std::set<std::string>*>(types)->insert(type);
-  return TRUE;
-}
-
-BOOL CALLBACK AddEntry(HMODULE, LPCSTR, LPCSTR id, WORD language, LONG_PTR entries) {
-  reinterpret_cast<std::vector<std::string>*>(entries)->push_back(
-      (IS_INTRESOURCE(id) ? std::to_string(ULONG_PTR(id)) : id) + "/" + std::to_string(language));
-  return TRUE;
-}
-
-BOOL CALLBACK AddEntriesOf(HMODULE module, LPCSTR type, LPSTR id, LONG_PTR entries) {
-  return ::EnumResourceLanguagesA(module, type, id, AddEntry, entries);
-}
-
-}  // namespace
-
 std::vector<std::string> StoreProblems(const std::string& exe, const std::string& payloadFolder) {
-  const HMODULE module = ::LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  if (module == nullptr) return {"cannot load " + exe};
+  const Unique<HMODULE, &::FreeLibrary> module(
+      ::LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  if (!module) return {"cannot load " + exe};
   std::set<std::string> types;
-  ::EnumResourceTypesA(module, AddNamedType, reinterpret_cast<LONG_PTR>(&types));
+  ::EnumResourceTypesA(module.Get(), AddNamedType, reinterpret_cast<LONG_PTR>(&types));
   std::vector<std::string> problems;
   for (const Component& component : kManifest) {
     std::string type = component.name;
     ::CharUpperBuffA(&type[0], DWORD(type.size()));
     std::vector<std::string> entries;  // "id/language"
-    ::EnumResourceNamesA(module, type.c_str(), AddEntriesOf, reinterpret_cast<LONG_PTR>(&entries));
-    const HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(1), type.c_str());
-    const auto* data = static_cast<const char*>(::LockResource(::LoadResource(module, found)));
+    ::EnumResourceNamesA(module.Get(), type.c_str(), AddEntriesOf,
+                         reinterpret_cast<LONG_PTR>(&entries));
+    const HRSRC found = ::FindResourceA(module.Get(), MAKEINTRESOURCEA(1), type.c_str());
+    const auto* data =
+        static_cast<const char*>(::LockResource(::LoadResource(module.Get(), found)));
     if (types.erase(type) == 0 || entries != std::vector<std::string>{"1/1033"} ||
         data == nullptr ||
-        std::string(data, ::SizeofResource(module, found)) !=
+        std::string(data, ::SizeofResource(module.Get(), found)) !=
             ReadWhole(payloadFolder + "\\" + component.name))
       problems.push_back(type);
   }
   for (const std::string& other : types) problems.push_back(other + " (not a component)");
-  ::FreeLibrary(module);
   return problems;
 }
 

@@ -1,8 +1,6 @@
-// What the Windows test programs share: files, processes, the windows and
-// message boxes of another process, screen pixels, and setup.exe's payload
-// store read back. Every wait is for a condition, with the one deadline the
-// rig sized to this machine; a wait that gives up says what it waited for and
-// what it last saw.
+// What the Windows test programs share. Every wait is for a condition, by the
+// one deadline the rig sized to this machine, and says what it last saw when
+// it gives up.
 #pragma once
 
 #include <windows.h>
@@ -17,12 +15,10 @@
 
 namespace tarnvel::test {
 
-// How long any one wait lasts: TARNVEL_DEADLINE_MS, which the Wine rig sets
-// from the time a Windows process takes to start here.
+// TARNVEL_DEADLINE_MS, which the rig sets from how long a process takes to start.
 DWORD DeadlineMs();
 
-// Paths and texts are UTF-8, as in the program.
-// A path from the build ("Z:/work/...") with Windows separators.
+// Paths and texts are UTF-8. A path from the build with Windows separators.
 std::string BuildPath(std::string path);
 std::string SystemDirectory();
 // A new, empty folder of its own in the temporary folder.
@@ -38,8 +34,7 @@ std::vector<std::string> Matching(const std::string& folder, const std::string& 
 // An older copy of a component: "MZ", then filler naming it, 4096 bytes.
 std::string OlderCopy(const std::string& name);
 
-// Points TMP and TEMP at `path` while it lives, for this process and the
-// programs it starts.
+// Points TMP and TEMP at `path` while it lives, for this process and its children.
 class TemporaryFolderAt {
  public:
   explicit TemporaryFolderAt(const std::string& path);
@@ -54,7 +49,7 @@ class TemporaryFolderAt {
 std::vector<std::string> LogsIn(const std::string& folder);
 
 // Runs `image` to its end as its debugger: the exit code (none at the
-// deadline) and the file name, in lower case, of every library it loaded.
+// deadline) and the lower-case file name of every library it loaded.
 struct Traced {
   std::optional<DWORD> exitCode;
   std::set<std::string> libraries;
@@ -67,9 +62,7 @@ Traced RunTracingLibraries(const std::string& image, const std::string& argument
 // having said why, when it ends or the deadline passes first.
 bool HoldAtFirstRead(std::uintptr_t offset, const std::function<void()>& held);
 
-// Polls `done` until it holds. When the deadline passes first it prints that
-// it gave up waiting for `what`, with what `seen` (if given) last described,
-// and gives false.
+// Polls `done` until it holds; false, printing `what` and `seen`, at the deadline.
 bool WaitUntil(const std::string& what, const std::function<bool()>& done,
                const std::function<std::string()>& seen = nullptr);
 
@@ -84,7 +77,7 @@ class Process {
   bool Started() const { return info_.hProcess != nullptr; }
   DWORD Id() const { return info_.dwProcessId; }
   bool Running() const;
-  // The exit code; nothing when it still runs at the deadline.
+  // Nothing when it still runs at the deadline.
   std::optional<DWORD> Exit() const;
 
  private:
@@ -107,11 +100,9 @@ struct MessageBoxShown {
   std::string title;
   std::string text;
 };
-// The process's next message box, once its prompt is set; empty when the
-// process ends first.
+// The next message box, once its prompt is set; empty when the process ends first.
 MessageBoxShown WaitForMessageBox(const Process& process);
-// Presses the box's button `id` and waits until the box is gone; false when
-// there was no box or it stays.
+// Presses button `id` and waits for the box to go; false when none or it stays.
 bool Answer(const MessageBoxShown& shown, int id);
 
 // Screen pixels as 0xRRGGBB, row by row.
@@ -121,16 +112,14 @@ struct Pixels {
   bool operator==(const Pixels& other) const { return width == other.width && rgb == other.rgb; }
   int Count(std::uint32_t colour) const { return int(std::count(rgb.begin(), rgb.end(), colour)); }
 };
-// `area` of the window's client area, captured until two captures in a row
-// agree and `shows` holds for them (`what` names that); the last capture,
-// whose commonest colours are printed, when the deadline passes.
+// `area` of the client area once two captures in a row agree and `shows` holds
+// for them (`what` names that); the last capture at the deadline.
 Pixels WaitForPainted(HWND window, const RECT& area, const std::string& what,
                       const std::function<bool(const Pixels&)>& shows);
 
-// The payload-store entries of `exe` that are wrong or missing: each
-// component is stored under its name in upper case as the type, as id 1 in
-// language 1033 only, byte for byte as its file in `payloadFolder`; there is
-// no other named type.
+// The payload-store entries of `exe` that are wrong or missing: each component
+// under its upper-case name as the type, id 1 in language 1033 only, byte for
+// byte as in `payloadFolder`; no other named type.
 std::vector<std::string> StoreProblems(const std::string& exe, const std::string& payloadFolder);
 
 }  // namespace tarnvel::test

@@ -13,10 +13,10 @@
 namespace tarnvel::test {
 namespace {
 
-// Where a payload of `exe` begins: in its file for LOAD_LIBRARY_AS_DATAFILE,
-// from its base once loaded for LOAD_LIBRARY_AS_IMAGE_RESOURCE. The
-// resources are read from the image's own table, as Windows reads them.
-std::size_t PayloadAt(const std::string& exe, const std::string& name, DWORD layout) {
+// Where a payload of `exe` begins, by the image's own resource table: in its
+// file, or from its base as loaded for LOAD_LIBRARY_AS_IMAGE_RESOURCE.
+std::size_t PayloadAt(const std::string& exe, const std::string& name,
+                      DWORD layout = LOAD_LIBRARY_AS_DATAFILE) {
   const HMODULE file = ::LoadLibraryExA(exe.c_str(), nullptr, layout);
   const HRSRC found = ::FindResourceA(file, MAKEINTRESOURCEA(1), name.c_str());
   const char* data = static_cast<const char*>(::LockResource(::LoadResource(file, found)));
@@ -39,13 +39,10 @@ TEST(SilentRun, ImageCutShortMidRunEndsWithCode3TheFaultLoggedNoWindowAndEveryTa
   const std::string folder = NewFolder("tarnvel_cut");
   const std::string exe = folder + "\\setup.exe";
   ASSERT_TRUE(::CopyFileA(kSetupExe.c_str(), exe.c_str(), FALSE));
-  const auto offset = [&](const char* name) {
-    return PayloadAt(exe, name, LOAD_LIBRARY_AS_DATAFILE);
-  };
-  const std::size_t cut = offset(kTargets[1]);
+  const std::size_t cut = PayloadAt(exe, kTargets[1]);
   ASSERT_EQ(ReadWhole(exe)->substr(cut, Payload(kTargets[1]).size()), Payload(kTargets[1]));
-  ASSERT_LT(offset(kTargets[0]) + Payload(kTargets[0]).size(), cut);
-  ASSERT_GT(std::min(offset(kTargets[2]), offset(kTargets[3])), cut);
+  ASSERT_LT(PayloadAt(exe, kTargets[0]) + Payload(kTargets[0]).size(), cut);
+  ASSERT_GT(std::min(PayloadAt(exe, kTargets[2]), PayloadAt(exe, kTargets[3])), cut);
 
   const std::vector<HWND> before = WindowsOf(0);
   const std::string logs = NewFolder("tarnvel_cut_log");

@@ -1,7 +1,6 @@
-// The Win32 platform services, the payload extraction and the silent run on
-// the real file system, in folders of the test's own; start-up hardening;
-// setup.exe's resources as Windows reads them. The payloads are
-// platform_test.rc's.
+// The Win32 platform, the extraction and the silent run on the real file
+// system, in folders of the test's own; start-up hardening; setup.exe's
+// resources. The payloads are platform_test.rc's.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -27,8 +26,8 @@ constexpr char kEndInPump[] = "--end-in-pump";
 constexpr char kInstallIn[] = "--install-in";
 constexpr char kOverflowStack[] = "--overflow-stack";
 
-// The silent run with a folder of the caller's as its system directory. It
-// leaves the machine-wide setup lock to setup.exe's own runs in other tests.
+// The silent run with a folder of the caller's as its system directory,
+// leaving the machine-wide lock to setup.exe's own runs in other tests.
 class FolderPlatform : public Win32Platform {
  public:
   explicit FolderPlatform(std::string folder) : folder_(std::move(folder)) {}
@@ -41,26 +40,13 @@ class FolderPlatform : public Win32Platform {
   std::string folder_;
 };
 
-// A target's version is read while another program writes it, by its bytes
-// only.
-TEST(FileFacts, VersionsReadAlongsideAWriter) {
-  const std::string folder = NewFolder("tvltest_facts");
-  const std::string standIn = BuildPath(TARNVEL_PAYLOAD_DIR) + "\\MSCOMCTL.OCX";
-  ASSERT_TRUE(WriteWhole(folder + "\\standin.ocx", ReadWhole(standIn).value_or("")));
-  ASSERT_TRUE(WriteWhole(folder + "\\junk.ocx", "MZ, but no image"));
-  const HANDLE writer =
-      ::CreateFileA((folder + "\\standin.ocx").c_str(), GENERIC_WRITE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-  Win32Platform platform;
-  EXPECT_EQ(platform.FileVersion(folder + "\\standin.ocx"), 0x00060001005F002Dull);  // 6.1.95.45
-  EXPECT_EQ(platform.FileVersion(folder + "\\junk.ocx"), std::nullopt);
-  ::CloseHandle(writer);
+std::string Self() {
+  char self[MAX_PATH];
+  return std::string(self, ::GetModuleFileNameA(nullptr, self, MAX_PATH));
 }
 
-// Whether a target holds a payload byte for byte: read as its version is,
-// alongside a writer, but not while another program keeps it to itself.
-TEST(FileFacts, HoldsThePayloadOnlyWithItsVeryBytesAndNothingUnreadable) {
+// Byte for byte and version, read alongside a writer but not past an exclusive holder.
+TEST(FileFacts, HoldsThePayloadOnlyWithItsVeryBytesAndVersionsReadAlongsideAWriter) {
   const std::string path = NewFolder("tvltest_holds") + "\\target.dll";
   // Larger than a piece of the comparison: the last piece counts too.
   const std::string big = ReadWhole(BuildPath(TARNVEL_PAYLOAD_DIR) + "\\MSCOMCTL.OCX").value_or("");
@@ -79,6 +65,7 @@ TEST(FileFacts, HoldsThePayloadOnlyWithItsVeryBytesAndNothingUnreadable) {
       {small, small + "x", kNobody, false},
       {small, small.substr(0, small.size() - 1), kNobody, false},
       {small, small, FILE_SHARE_READ | FILE_SHARE_WRITE, true},
+      {big, big, FILE_SHARE_READ | FILE_SHARE_WRITE, true},
       {small, small, 0, false},
   };
   Win32Platform platform;
@@ -94,6 +81,9 @@ TEST(FileFacts, HoldsThePayloadOnlyWithItsVeryBytesAndNothingUnreadable) {
     EXPECT_EQ(static_cast<bool>(other), c.holderSharing != kNobody);
     const auto* data = reinterpret_cast<const std::uint8_t*>(c.payload.data());
     EXPECT_EQ(platform.FileHolds(path, data, c.payload.size()), c.holds);
+    EXPECT_EQ(platform.FileVersion(path), c.target.size() == big.size()
+                                              ? std::optional(0x00060001005F002Dull)  // 6.1.95.45
+                                              : std::nullopt);
   }
 }
 
@@ -122,30 +112,28 @@ TEST(Extraction, WritesExactlyThePayloadOverPresentFilesOnlyAndLeavesNoTemporary
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.type << " over " << (c.before ? c.before : "nothing"));
     Remove(path);
-    if (c.before != nullptr) {
-      ASSERT_TRUE(WriteWhole(path, c.before, c.attributes));
-    }
-    const HANDLE other = c.heldByAnother ? ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr,
-                                                         OPEN_EXISTING, 0, nullptr)
-                                         : INVALID_HANDLE_VALUE;
+    ASSERT_TRUE(c.before == nullptr || WriteWhole(path, c.before, c.attributes));
+    UniqueHandle other(c.heldByAnother ? ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr,
+                                                       OPEN_EXISTING, 0, nullptr)
+                                       : INVALID_HANDLE_VALUE);
     std::int16_t errCount = 0;
     const SaveOutcome outcome = SaveResToDisk(platform, errCount, 1, c.type, path);
+    other.Reset();
     EXPECT_EQ(outcome == SaveOutcome::kWritten, c.written);
     EXPECT_EQ(outcome == SaveOutcome::kInUse, c.heldByAnother) << "in use waits for a restart";
     EXPECT_EQ(errCount, c.written || c.heldByAnother ? 0 : 1) << "a failure counts once";
-    if (other != INVALID_HANDLE_VALUE) ::CloseHandle(other);
-    if (!c.written) {
-      EXPECT_EQ(int(platform.LastOutputFailure().step), int(c.failure.step));
-      EXPECT_EQ(platform.LastOutputFailure().error, c.failure.error);
-    }
+    EXPECT_EQ(Matching(folder, "*").size(), c.before ? 1u : 0u) << "a file created or left";
     if (c.written) {
       EXPECT_EQ(ReadWhole(path), kTestPayload);
       EXPECT_EQ(Attributes(path) & kMarks, 0u);
-    } else if (c.before != nullptr) {
+      continue;
+    }
+    EXPECT_EQ(int(platform.LastOutputFailure().step), int(c.failure.step));
+    EXPECT_EQ(platform.LastOutputFailure().error, c.failure.error);
+    if (c.before != nullptr) {
       EXPECT_EQ(ReadWhole(path), c.before);
       EXPECT_EQ(Attributes(path) & kMarks, c.attributes & kMarks);
     }
-    EXPECT_EQ(Matching(folder, "*").size(), c.before ? 1u : 0u) << "a file created or left";
   }
   // Nor does either step on its own create an absent target.
   Remove(path);
@@ -159,8 +147,7 @@ TEST(Extraction, WritesExactlyThePayloadOverPresentFilesOnlyAndLeavesNoTemporary
 
 TEST(Extraction, SweepRemovesLeftoverTemporaryFilesButNotOneHeldOpenNorOtherNames) {
   const std::string folder = NewFolder("tvltest_sweep");
-  // Other names, among them near misses the search finds: none of them this
-  // program's making.
+  // Other names, among them near misses the search finds: none of this program's making.
   std::set<std::string> kept = {"MSCOMCTL.OCX",        "tvl1a2b_1.tmp",
                                 "~tvl1a2b_1.dll",      "~tvlbackup.tmp",
                                 "~tvl1a2b.tmp",        "~tvl_1.tmp",
@@ -170,11 +157,11 @@ TEST(Extraction, SweepRemovesLeftoverTemporaryFilesButNotOneHeldOpenNorOtherName
   for (const char* name : {"~tvl1a2b_1.tmp", "~tvl1a2b_2.tmp", "~tvlc3_17.tmp"})
     ASSERT_TRUE(WriteWhole(folder + "\\" + name, "MZ"));
   // A live run holds its temporary file open, sharing no deletion.
-  const HANDLE held =
-      ::CreateFileA((folder + "\\~tvl1a2b_2.tmp").c_str(), GENERIC_WRITE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  UniqueHandle held(::CreateFileA((folder + "\\~tvl1a2b_2.tmp").c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                  nullptr));
   const std::vector<std::string> deleted = Win32Platform().SweepTemporaryFiles(folder);
-  ::CloseHandle(held);
+  held.Reset();
   EXPECT_EQ(std::set<std::string>(deleted.begin(), deleted.end()),
             (std::set<std::string>{folder + "\\~tvl1a2b_1.tmp", folder + "\\~tvlc3_17.tmp"}))
       << "for the log";
@@ -196,12 +183,14 @@ TEST(RunLog, EachRunGetsANewFileNumberedOnNeverReusedAndNoneWhereTheTemporaryFol
     first.Log("three");
     logs = LogsIn(folder);
   }
+  const auto numbers = [&] {
+    return logs[1].substr(logs[1].size() - 9) + logs[2].substr(logs[2].size() - 9);
+  };
   ASSERT_EQ(logs.size(), 3u);
   EXPECT_EQ(logs[0], otherDay);
   EXPECT_EQ(ReadWhole(folder + "\\" + otherDay), "another day's");
   // Today's, numbered on from what is there, each line after the time.
-  EXPECT_EQ(logs[1].substr(logs[1].size() - 9), " #001.log");
-  EXPECT_EQ(logs[2].substr(logs[2].size() - 9), " #002.log");
+  EXPECT_EQ(numbers(), " #001.log #002.log");
   // UTF-8, marked so for the readers that would take the ANSI code page.
   const auto lines = [&](const std::string& log) {
     const std::string text = ReadWhole(folder + "\\" + log).value_or("");
@@ -222,8 +211,7 @@ TEST(RunLog, EachRunGetsANewFileNumberedOnNeverReusedAndNoneWhereTheTemporaryFol
   }
   logs = LogsIn(folder);
   ASSERT_EQ(logs.size(), 3u);
-  EXPECT_EQ(logs[1].substr(logs[1].size() - 9) + logs[2].substr(logs[2].size() - 9),
-            " #003.log #004.log");
+  EXPECT_EQ(numbers(), " #003.log #004.log");
 
   const TemporaryFolderAt noFolder(folder + "\\" + otherDay);
   Win32Platform().Log("nowhere to go");
@@ -247,15 +235,13 @@ class EndingPlatform : public Win32Platform {
 
 TEST(Extraction, EndedInsideEitherPumpTheTargetIsOldOrNewAndNoTemporaryFileIsLeft) {
   const std::string folder = NewFolder("tvltest_pumps");
-  char self[MAX_PATH];
-  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
   // Both at once: each start of a process costs a minute under emulation.
   std::vector<std::unique_ptr<Process>> children;
   for (int pump : {1, 2}) {
     const std::string target = folder + "\\" + std::to_string(pump) + ".dll";
     ASSERT_TRUE(WriteWhole(target, "previous"));
     children.push_back(std::make_unique<Process>(
-        self, kEndInPump + (" " + std::to_string(pump)) + " \"" + target + "\""));
+        Self(), kEndInPump + (" " + std::to_string(pump)) + " \"" + target + "\""));
   }
   EXPECT_EQ(children[0]->Exit(), 41u);
   EXPECT_EQ(children[1]->Exit(), 42u);
@@ -264,22 +250,18 @@ TEST(Extraction, EndedInsideEitherPumpTheTargetIsOldOrNewAndNoTemporaryFileIsLef
   EXPECT_EQ(Matching(folder, "~tvl*"), std::vector<std::string>{});
 }
 
-// Calls itself until the stack runs out; the frames stay apart, for each
-// reads its caller's.
+// Calls itself until the stack runs out; each frame reads its caller's, so none merge.
 __attribute__((noinline)) int Deeper(int depth, volatile const char* caller) {
   volatile char frame[512];
   frame[0] = static_cast<char>(caller[0] + 1);
   return depth == 0 ? frame[0] : Deeper(depth + 1, frame) + caller[0];
 }
 
-// The child: an interactive run, by its command tail, whose stack overflows.
-// The report still gets its room, its box included.
+// The child, an interactive run, overflows its stack: the report still gets its box.
 TEST(FaultEnd, StackOverflowEndsInTheReportBoxThenExitCode3WithTheExceptionLogged) {
   const std::string folder = NewFolder("tvltest_fault");
-  char self[MAX_PATH];
-  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
   std::optional<TemporaryFolderAt> temporary(folder + "\\");
-  Process child(self, std::string(kOverflowStack) + " 1");
+  Process child(Self(), std::string(kOverflowStack) + " 1");
   temporary.reset();
   const MessageBoxShown shown = WaitForMessageBox(child);
   const std::string report = "An unexpected error ended the setup:\r\n";
@@ -307,24 +289,20 @@ std::vector<DWORD> IdentityOf(const std::string& path) {
   return {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
 }
 
-// The silent run, twice, over a folder of the test's own that stands for the
-// system directory: in it a target whose payload has no version record, and
-// a regsvr32.exe that registers nothing. The first run writes the payload;
-// the second finds it there byte for byte and keeps the very file.
+// Two silent runs over a folder standing for the system directory, with a
+// payload that has no version record and a regsvr32.exe that registers
+// nothing: the first writes the payload, the second keeps the very file.
 TEST(Unversioned, SecondRunKeepsTheFileTheFirstWroteAndRegistersItAgain) {
   const std::string folder = NewFolder("tvltest_twice");
   const std::string target = folder + "\\agentctl.dll";
   ASSERT_TRUE(WriteWhole(target, "MZ agentctl, the copy before"));
-  ASSERT_TRUE(::CopyFileA(BuildPath(TARNVEL_STAND_IN_REGSVR32).c_str(),
-                          (folder + "\\regsvr32.exe").c_str(), FALSE));
+  ASSERT_TRUE(Copy(BuildPath(TARNVEL_STAND_IN_REGSVR32), folder + "\\regsvr32.exe"));
   const std::string logs = NewFolder("tvltest_twice_log");
-  char self[MAX_PATH];
-  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
   std::vector<std::vector<DWORD>> identities = {IdentityOf(target)};
   for (int run : {1, 2}) {
     SCOPED_TRACE(run);
     const TemporaryFolderAt temporary(logs);
-    EXPECT_EQ(Process(self, kInstallIn + (" \"" + folder + "\"")).Exit(), 0u);
+    EXPECT_EQ(Process(Self(), kInstallIn + (" \"" + folder + "\"")).Exit(), 0u);
     EXPECT_EQ(ReadWhole(target), "MZ agentctl stand-in");
     identities.push_back(IdentityOf(target));
     EXPECT_EQ(identities.back().size(), 3u);
@@ -340,8 +318,9 @@ TEST(Unversioned, SecondRunKeepsTheFileTheFirstWroteAndRegistersItAgain) {
 }
 
 TEST(SetupResources, IconGroup1HoldsTheOneImage30001) {
-  const HMODULE setup =
-      ::LoadLibraryExA(BuildPath(TARNVEL_SETUP_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  const Unique<HMODULE, &::FreeLibrary> module(
+      ::LoadLibraryExA(BuildPath(TARNVEL_SETUP_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  const HMODULE setup = module.Get();
   const HRSRC group = ::FindResourceA(setup, MAKEINTRESOURCEA(1), RT_GROUP_ICON);
   ASSERT_NE(group, nullptr);
   const auto* bytes =
@@ -349,25 +328,22 @@ TEST(SetupResources, IconGroup1HoldsTheOneImage30001) {
   EXPECT_EQ(::SizeofResource(setup, group), 6u + 14u);  // a header and one entry
   EXPECT_EQ(bytes[18] | bytes[19] << 8, 30001);
   EXPECT_NE(::FindResourceA(setup, MAKEINTRESOURCEA(30001), RT_ICON), nullptr);
-  ::FreeLibrary(setup);
 }
 
-// Its imports come from the system directory too, though one of that name
-// lies beside this program and the process searches here first.
+// Its imports come from the system directory too, though one lies beside this program.
 TEST(StartUp, LibraryLoadedFromTheSystemDirectoryTakesItsImportsFromThere) {
   const std::string user = SystemDirectory() + "\\tvltest_user.dll";
   const std::string plant = SystemDirectory() + "\\tvltest_plant.dll";
-  ASSERT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANT_USER_DLL).c_str(), user.c_str(), FALSE));
-  ASSERT_TRUE(::CopyFileA(BuildPath(TARNVEL_PLANT_DLL).c_str(), plant.c_str(), FALSE));
+  ASSERT_TRUE(Copy(BuildPath(TARNVEL_PLANT_USER_DLL), user));
+  ASSERT_TRUE(Copy(BuildPath(TARNVEL_PLANT_DLL), plant));
   const HMODULE loaded = LoadFromSystemDirectory("tvltest_user.dll");
-  char taken[MAX_PATH] = "", self[MAX_PATH] = "";
+  char taken[MAX_PATH] = "";
   ::GetModuleFileNameA(::GetModuleHandleA("tvltest_plant.dll"), taken, MAX_PATH);
-  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
   if (loaded != nullptr) ::FreeLibrary(loaded);
   Remove(user);
   Remove(plant);
   ASSERT_NE(loaded, nullptr);
-  const std::string besideSelf = std::string(self, std::strrchr(self, '\\') + 1);
+  const std::string besideSelf = Self().substr(0, Self().find_last_of('\\') + 1);
   EXPECT_NE(*taken, '\0');
   EXPECT_EQ(_strnicmp(taken, besideSelf.c_str(), besideSelf.size()) == 0, false) << taken;
 }
