@@ -49,7 +49,8 @@ class FakePlatform : public Platform {
   FileProtection::Asked fileProtection = FileProtection::Asked::kAnswered;
   std::string systemDirectory = "C:\\WINDOWS\\system32";  // empty: it cannot be determined
   std::deque<int> answers;
-  std::function<void(int)> onPump;  // gets the pump's index, from 0
+  std::function<void(int)> onPump;                   // gets the pump's index, from 0
+  std::function<void(const std::string&)> onReport;  // after a log "line" and a "box"
   std::map<std::string, File> files;
   std::map<std::string, std::string> payloads;  // by upper-case type name
   std::set<std::string> failWrite, failClose;
@@ -62,10 +63,9 @@ class FakePlatform : public Platform {
   std::map<std::string, std::optional<std::uint32_t>> exitCodes;
   std::uint32_t clock = 0xFFFF0000u;  // wraps during a run's wait
 
-  std::vector<std::string> events;  // "pump", "open PATH", "box TITLE", ...
-  std::vector<std::string> boxes;   // "TITLE|PROMPT|0xFLAGS"
-  std::vector<std::string> starts;  // "IMAGE|COMMAND LINE"
-  std::vector<std::string> log;
+  // Written down: events ("pump", "open PATH", ...), boxes ("TITLE|PROMPT|0xFLAGS"), process
+  // starts ("IMAGE|COMMAND LINE") and log lines.
+  std::vector<std::string> events, boxes, starts, log;
   std::map<std::uint32_t, std::optional<std::uint32_t>> processes;  // exit codes by id
   std::optional<std::string> output;
   OutputFailure failure;
@@ -76,6 +76,7 @@ class FakePlatform : public Platform {
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%X", flags);
     boxes.push_back(title + "|" + prompt + "|" + hex);
+    if (onReport) onReport("box");
     if ((flags & 0xF) == kMbOk) return kIdOk;
     if (answers.empty()) throw Unscripted{boxes.back()};
     const int answer = answers.front();
@@ -195,7 +196,10 @@ class FakePlatform : public Platform {
   }
   std::string ErrorText(std::uint32_t error) override { return "text of " + std::to_string(error); }
   std::string ProgramVersion() override { return "1.2.3.4"; }
-  void Log(const std::string& line) override { log.push_back(line); }
+  void Log(const std::string& line) override {
+    log.push_back(line);
+    if (onReport) onReport("line");
+  }
 
  protected:
   // The end after a fault, recorded like the rest.

@@ -28,26 +28,30 @@ struct Program {
   CountingBackend backend;
   SetupApp app{p};
 
-  // Runs `steps` and gives the exit code when they end the program.
-  template <typename Steps>
-  std::optional<int> Until(Steps steps) {
+  bool interactive = false;  // Start returned to wait for the user
+
+  // Starts the program and clicks `clicks` in order: the exit code once they end it.
+  std::optional<int> Run(const std::string& clicks) {
     try {
-      steps();
+      app.Start();
+      interactive = true;
+      std::istringstream words(clicks);
+      for (std::string click; words >> click;) {
+        FrmWelcome& welcome = app.Welcome();
+        if (click == "close") welcome.OnCloseCommand();
+        if (click == "quit") welcome.cmdCanel.Click();
+        EXPECT_TRUE(welcome.Visible() || (click != "close" && click != "quit")) << "gone on No";
+        if (click == "next") welcome.cmdNext.Click();
+        if (click == "ask") app.Installation().OptAsk.Click();
+        if (click == "cancel") app.Installation().cmdCanel.Click();
+        if (click == "install") app.Installation().cmdInstall.Click();
+      }
     } catch (const Ended& ended) {
       return ended.code;
     } catch (const Unscripted& u) {
       ADD_FAILURE() << "unscripted box " << u.box;
     }
     return std::nullopt;
-  }
-  // Through Next, the ask option when `ask`, and Install: the exit code.
-  std::optional<int> Install(bool ask) {
-    return Until([&] {
-      app.Start();
-      app.Welcome().cmdNext.Click();
-      if (ask) app.Installation().OptAsk.Click();
-      app.Installation().cmdInstall.Click();
-    });
   }
   // Every payload, "MZ new NAME", and the targets `present` names in the
   // system directory: "*" for all, each name with marks after a colon: r
@@ -102,41 +106,43 @@ const char* const kInstall = "next install";
 const std::string kInUse =
     "MSCAL.OCX: in use (error 32, text of 32), to be replaced at the next restart";
 const std::string kCopyFailed = "Copying MSCAL.OCX / Unable to copy 1 files.";
+const std::map<std::string, std::optional<std::uint32_t>> kComcatRunsOn = {{"COMCAT.DLL", {}}};
+const std::map<std::string, std::string> kMscalRunOnce = {
+    {"Tarnvel MSCAL.OCX", Command(kSys, "MSCAL.OCX")}};
 // clang-format off
 const Scenario kScenarios[] = {
     // name, command line, present, clicks, answers, Cancel at pump,
     //   registered, boxes, failure line, pumps, exit code
-    {"NothingPresentEndsACleanRunWithTheFinishMessage", "setup.exe", "", kInstall, {}, -1,
-     0, {kFinish}, {}, 56, kExitSuccess},
+    {"NothingPresentEndsACleanRunWithTheFinishMessage", "setup.exe", "", kInstall, {}, -1, 0,
+     {kFinish}, {}, 56, kExitSuccess},
     {"OnlyVisibleFilesAreReplacedReadOnlyIncluded", "setup.exe",
-     "agentctl.dll COMCAT.DLL:r Flash.ocx:h MCI32.OCX:s MSCAL.OCX:d", kInstall, {}, -1,
-     2, {kFinish}, {}, 61, kExitSuccess},
+     "agentctl.dll COMCAT.DLL:r Flash.ocx:h MCI32.OCX:s MSCAL.OCX:d", kInstall, {}, -1, 2,
+     {kFinish}, {}, 61, kExitSuccess},
     {"SilentTailReplacesWithoutAQuestionAndCountsAFailure", "setup.exe /s", "* MSCAL.OCX:a", "",
      {}, -1, 27, {}, {kCopyFailed}, 111, kExitFailures},
-    {"SeveralBlanksBeforeTheTailStillSilent", "setup.exe      /s", "", "", {}, -1,
-     0, {}, {}, 56, kExitSuccess},
+    {"SeveralBlanksBeforeTheTailStillSilent", "setup.exe      /s", "", "", {}, -1, 0, {}, {}, 56,
+     kExitSuccess},
     {"QuotedProgramNameWithABlankStillSilent", "\"C:\\My Setup\\setup.exe\"  /s", "", "", {}, -1,
      0, {}, {}, 56, kExitSuccess},
-    {"UpperCaseTailIsInteractiveWithoutFinishMessage", "setup.exe /S", "", kInstall, {}, -1,
-     0, {}, {}, 56, kExitSuccess},
+    {"UpperCaseTailIsInteractiveWithoutFinishMessage", "setup.exe /S", "", kInstall, {}, -1, 0, {},
+     {}, 56, kExitSuccess},
     {"TrailingBlankAfterTheTailIsInteractiveWithoutFinishMessage", "setup.exe /s ", "", kInstall,
      {}, -1, 0, {}, {}, 56, kExitSuccess},
-    {"FailuresFromEntryFiveOnShowTheirCountAndSuppressTheFinish", "setup.exe",
-     "* COMCTL32.OCX:a MSCAL.OCX:a", kInstall, {}, -1, 26, {}, {
-     "Copying COMCTL32.OCX / Unable to copy 1 files.", "Copying MSCAL.OCX / Unable to copy 2 files."},
-     109, kExitFailures},
+    {"FailuresFromEntryFiveOnShowTheirCountAndSuppressTheFinish", "setup.exe", "* COMCTL32.OCX:a "
+     "MSCAL.OCX:a", kInstall, {}, -1, 26, {}, {"Copying COMCTL32.OCX / Unable to copy 1 files.",
+     "Copying MSCAL.OCX / Unable to copy 2 files."}, 109, kExitFailures},
     {"AskModeWritesOnlyOnYesAndGoesOnAfterCancelThenNo", "setup.exe",
      "COMCAT.DLL MSCAL.OCX MSINET.OCX", "next ask install", {kIdYes, kIdNo, kIdCancel, kIdNo}, -1,
-     1, {Replace("COMCAT.DLL"), Replace("MSCAL.OCX"), Replace("MSINET.OCX"), kSure, kFinish},
-     {}, 60, kExitSuccess},
+     1, {Replace("COMCAT.DLL"), Replace("MSCAL.OCX"), Replace("MSINET.OCX"), kSure, kFinish}, {},
+     60, kExitSuccess},
     {"AskModeCancelConfirmedEndsTheRun", "setup.exe", "COMCAT.DLL MSCAL.OCX", "next ask install",
      {kIdCancel, kIdYes}, -1, 0, {Replace("COMCAT.DLL"), kSure}, {}, 5, kExitCancelled},
-    {"CancelDuringTheRunAnsweredNoGoesOn", "setup.exe", "*", kInstall, {kIdNo}, 8,
-     28, {kSure, kFinish}, {}, 113, kExitSuccess},
-    {"CancelDuringTheRunAnsweredYesEndsItThere", "setup.exe", "*", kInstall, {kIdYes}, 8,
-     2, {kSure}, {}, 9, kExitCancelled},
-    {"WelcomeCloseBoxConfirmedEnds", "setup.exe", "", "close", {kIdYes}, -1,
-     0, {kSure}, {}, 0, kExitCancelled},
+    {"CancelDuringTheRunAnsweredNoGoesOn", "setup.exe", "*", kInstall, {kIdNo}, 8, 28,
+     {kSure, kFinish}, {}, 113, kExitSuccess},
+    {"CancelDuringTheRunAnsweredYesEndsItThere", "setup.exe", "*", kInstall, {kIdYes}, 8, 2,
+     {kSure}, {}, 9, kExitCancelled},
+    {"WelcomeCloseBoxConfirmedEnds", "setup.exe", "", "close", {kIdYes}, -1, 0, {kSure}, {}, 0,
+     kExitCancelled},
     {"WelcomeCancelAnsweredNoStaysAndNextStillWorks", "setup.exe", "", "quit next install",
      {kIdNo}, -1, 0, {kSure, kFinish}, {}, 56, kExitSuccess},
     {"InstallationCancelBeforeInstallAnsweredNoKeepsThePolicy", "setup.exe", "COMCAT.DLL",
@@ -149,46 +155,42 @@ const Scenario kScenarios[] = {
     // one more after each wait.
     {"RegistrationsExitingZeroOrFourEndInSuccess", "setup.exe", "COMCAT.DLL MSCAL.OCX", kInstall,
      {}, -1, 2, {kFinish}, {}, 61, kExitSuccess, kSys, {{"MSCAL.OCX", 4}}},
-    {"RegistrationExitingFiveWithholdsTheFinishLeavingTheFailureLine", "setup.exe",
-     "COMCAT.DLL MSCAL.OCX", kInstall, {}, -1, 2, {}, {}, 61, kExitFailures, kSys,
-     {{"COMCAT.DLL", 5}}},
-    {"RegistrationStillRunningAtTheDeadlineFails", "setup.exe /s", "COMCAT.DLL", "", {}, -1,
-     1, {}, {}, 60, kExitFailures, kSys, {{"COMCAT.DLL", std::nullopt}}},
-    {"CancelWhileWaitingAnsweredNoWaitsOn", "setup.exe", "COMCAT.DLL", kInstall, {kIdNo}, 58,
-     1, {kSure}, {}, 60, kExitFailures, kSys, {{"COMCAT.DLL", std::nullopt}}},
+    {"RegistrationExitingFiveWithholdsTheFinishLeavingTheFailureLine", "setup.exe", "COMCAT.DLL "
+     "MSCAL.OCX", kInstall, {}, -1, 2, {}, {}, 61, kExitFailures, kSys, {{"COMCAT.DLL", 5}}},
+    {"RegistrationStillRunningAtTheDeadlineFails", "setup.exe /s", "COMCAT.DLL", "", {}, -1, 1,
+     {}, {}, 60, kExitFailures, kSys, kComcatRunsOn},
+    {"CancelWhileWaitingAnsweredNoWaitsOn", "setup.exe", "COMCAT.DLL", kInstall, {kIdNo}, 58, 1,
+     {kSure}, {}, 60, kExitFailures, kSys, kComcatRunsOn},
     {"CancelWhileWaitingAnsweredYesEndsThere", "setup.exe", "COMCAT.DLL", kInstall, {kIdYes}, 58,
-     1, {kSure}, {}, 59, kExitCancelled, kSys, {{"COMCAT.DLL", std::nullopt}}},
+     1, {kSure}, {}, 59, kExitCancelled, kSys, kComcatRunsOn},
     // A component in use waits for the restart, by the paths Windows knows.
     {"InUseIsQueuedNotCountedAndEndsSilentlyWith3010", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1,
      0, {}, {}, 56, kExitRestartRequired, kSys, {}, "", {}, {Rename(kSys, "MSCAL.OCX")},
-     {{"Tarnvel MSCAL.OCX", Command(kSys, "MSCAL.OCX")}},
-     {kInUse, "MSCAL.OCX: rename queued for the restart, " + kSys + "\\~tvl1_1.tmp over " + kSys +
-      "\\MSCAL.OCX", "MSCAL.OCX: registration queued for the first administrator's logon after "
-      "the restart, " + Command(kSys, "MSCAL.OCX"),
-      "End: 0 copies failed, 0 registrations failed, 1 waiting for the restart, exit code 3010"}},
+     kMscalRunOnce, {kInUse, "MSCAL.OCX: rename queued for the restart, " + kSys + "\\~tvl1_1.tmp "
+     "over " + kSys + "\\MSCAL.OCX", "MSCAL.OCX: registration queued for the first administrator's "
+     "logon after the restart, " + Command(kSys, "MSCAL.OCX"),
+     "End: 0 copies failed, 0 registrations failed, 1 waiting for the restart, exit code 3010"}},
     {"UnderWow64EveryPathForTheRestartNamesSysWow64", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1,
      0, {}, {}, 56, kExitRestartRequired, kSys, {}, kWow, {}, {Rename(kWow, "MSCAL.OCX")},
      {{"Tarnvel MSCAL.OCX", Command(kWow, "MSCAL.OCX")}}},
-    {"RenameRefusedIsACountedFailure", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1,
-     0, {}, {kCopyFailed}, 56, kExitFailures, kSys, {}, "", OutputStep::kQueueRename, {}, {},
+    {"RenameRefusedIsACountedFailure", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1, 0, {},
+     {kCopyFailed}, 56, kExitFailures, kSys, {}, "", OutputStep::kQueueRename, {}, {},
      {"MSCAL.OCX: failed at queueing the rename for the restart, error 5 (text of 5)",
       "End: 1 copy failed, 0 registrations failed, exit code 1"}},
-    {"RegistrationRefusedIsACountedFailure", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1,
-     0, {}, {kCopyFailed}, 56, kExitFailures, kSys, {}, "", OutputStep::kQueueRegistration,
+    {"RegistrationRefusedIsACountedFailure", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1, 0, {},
+     {kCopyFailed}, 56, kExitFailures, kSys, {}, "", OutputStep::kQueueRegistration,
      {Rename(kSys, "MSCAL.OCX")}, {},
      {"MSCAL.OCX: failed at queueing the registration for the restart, error 5 (text of 5)"}},
     {"InteractiveRunSaysHowManyWaitInsteadOfTheFinish", "setup.exe", "MSCAL.OCX:l MSINET.OCX:l",
      kInstall, {}, -1, 0, {Restart("2 files in use will be replaced when Windows restarts.")}, {},
-     56, kExitRestartRequired, kSys, {}, "", {},
-     {Rename(kSys, "MSCAL.OCX"), Rename(kSys, "MSINET.OCX")},
-     {{"Tarnvel MSCAL.OCX", Command(kSys, "MSCAL.OCX")},
-      {"Tarnvel MSINET.OCX", Command(kSys, "MSINET.OCX")}}},
-    {"InUseBesideAFailureEndsWith1StillSaidInAnyInteractiveRun", "setup.exe /x",
-     "MSCAL.OCX:l agentctl.dll:a", kInstall, {}, -1,
-     0, {Restart("1 file in use will be replaced when Windows restarts.")},
-     {"Copying agentctl.dll / Unable to copy 1 files."}, 56, kExitFailures, kSys, {}, "", {},
-     {Rename(kSys, "MSCAL.OCX")}, {{"Tarnvel MSCAL.OCX", Command(kSys, "MSCAL.OCX")}},
-     {kInUse, "End: 1 copy failed, 0 registrations failed, 1 waiting for the restart, exit code 1"}},
+     56, kExitRestartRequired, kSys, {}, "", {}, {Rename(kSys, "MSCAL.OCX"), Rename(kSys,
+     "MSINET.OCX")}, {*kMscalRunOnce.begin(), {"Tarnvel MSINET.OCX", Command(kSys, "MSINET.OCX")}}},
+    {"InUseBesideAFailureEndsWith1StillSaidInAnyInteractiveRun", "setup.exe /x", "MSCAL.OCX:l "
+     "agentctl.dll:a", kInstall, {}, -1, 0, {Restart("1 file in use will be replaced when Windows "
+     "restarts.")}, {"Copying agentctl.dll / Unable to copy 1 files."}, 56, kExitFailures, kSys,
+     {}, "", {}, {Rename(kSys, "MSCAL.OCX")}, kMscalRunOnce,
+     {kInUse, "End: 1 copy failed, 0 registrations failed, 1 waiting for the restart, exit code "
+      "1"}},
 };
 // clang-format on
 
@@ -216,25 +218,9 @@ TEST(InstallRun, Scenarios) {
       if (w.lblErr.Caption() != shown)
         failureLine.push_back(w.lblFileName.Caption() + " / " + (shown = w.lblErr.Caption()));
     };
-    bool interactive = false;
-    const auto code = run.Until([&] {
-      run.app.Start();
-      interactive = true;
-      std::istringstream clicks(s.clicks);
-      for (std::string click; clicks >> click;) {
-        FrmWelcome& welcome = run.app.Welcome();
-        if (click == "close") welcome.OnCloseCommand();
-        if (click == "quit") welcome.cmdCanel.Click();
-        EXPECT_TRUE(welcome.Visible() || (click != "close" && click != "quit")) << "gone on No";
-        if (click == "next") welcome.cmdNext.Click();
-        if (click == "ask") run.app.Installation().OptAsk.Click();
-        if (click == "cancel") run.app.Installation().cmdCanel.Click();
-        if (click == "install") run.app.Installation().cmdInstall.Click();
-      }
-    });
-
-    EXPECT_EQ(code, s.exitCode);
-    EXPECT_EQ(!interactive, silent);
+    EXPECT_EQ(run.Run(s.clicks), s.exitCode);
+    const bool interactive = run.interactive;
+    EXPECT_EQ(interactive, !silent);
     EXPECT_EQ(p.boxes, s.boxes);
     EXPECT_EQ(failureLine, s.failureLine);
     EXPECT_EQ(p.pumps, s.pumps);
@@ -334,7 +320,8 @@ const VersionCase kVersionCases[] = {
     {"UnversionedPayloadIsWrittenOverANewerTarget", V(9, 0, 0, 0), std::nullopt, "", "", kAsked,
      true, true, "MSCOMCTL.OCX: written"},
     {"UnversionedTargetWithThePayloadsBytesIsKeptUnaskedAndRegistered", std::nullopt,
-     std::nullopt, "", "", kAsked, false, true, "MSCOMCTL.OCX: kept, same bytes as the payload", true},
+     std::nullopt, "", "", kAsked, false, true, "MSCOMCTL.OCX: kept, same bytes as the payload",
+     true},
     {"ProtectedIsPassedOverUnregisteredEvenWhenOlder", V(1, 0, 0, 0), kPayload, kSys, "", kAsked,
      false, false, "MSCOMCTL.OCX: passed over, protected by Windows (installed 1.0.0.0, payload "
      "6.1.95.45)"},
@@ -369,7 +356,7 @@ TEST(VersionRule, DecidesWhatIsWrittenRegisteredAndLogged) {
       p.payloads["MSCOMCTL.OCX"] = payload;
       p.files[kTarget] = {installed};
       if (ask) p.answers = {kIdYes};
-      EXPECT_EQ(run.Install(ask), kExitSuccess);
+      EXPECT_EQ(run.Run(ask ? "next ask install" : kInstall), kExitSuccess);
       EXPECT_EQ(std::count(p.events.begin(), p.events.end(), "write " + kTarget), c.written);
       EXPECT_TRUE(p.files[kTarget].bytes == (c.written ? payload : installed));
       EXPECT_EQ(p.starts.size(), c.registered ? 1u : 0u);
@@ -402,26 +389,6 @@ TEST(WindowFlow, NextShowsTheInstallationWindowInTheWelcomeWindowsPlaceAndOuterS
   EXPECT_EQ(w.lblFileName.Caption() + w.lblErr.Caption(), "");
 }
 
-// A second failure, once, while a report writes its line or shows its box.
-struct FailingAgain : FakePlatform {
-  std::string during;  // "line", "box" or nothing
-  std::function<void(Platform&)> failure;
-  void Log(const std::string& line) override {
-    FakePlatform::Log(line);
-    Strike("line");
-  }
-  int ShowMessageBox(const std::string& prompt, const std::string& title, unsigned flags) override {
-    const int answer = FakePlatform::ShowMessageBox(prompt, title, flags);
-    Strike("box");
-    return answer;
-  }
-  void Strike(const char* where) {
-    if (during != where) return;
-    during.clear();
-    failure(*this);
-  }
-};
-
 TEST(WindowFlow, UnexpectedErrorsAndFaultsEndWithCodeThreeOneLineAndABoxOnlyWhenInteractive) {
   const auto fault = [](Platform& p) { p.ReportFault(0xC0000006, 0x0040A1B2); };
   const auto failure = [](Platform& p) { p.ReportUnexpectedError("disk on fire"); };
@@ -443,11 +410,16 @@ TEST(WindowFlow, UnexpectedErrorsAndFaultsEndWithCodeThreeOneLineAndABoxOnlyWhen
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    FailingAgain p;
+    FakePlatform p;
     p.commandLine = std::string("setup.exe") + c.tail;
     p.PrepareFaultReport();
-    p.during = c.during;
-    p.failure = c.second;
+    // A second failure, once, while the report writes its line or shows its box.
+    std::string during = c.during;
+    p.onReport = [&](const std::string& where) {
+      if (where != during) return;
+      during.clear();
+      c.second(p);
+    };
     try {
       c.first(p);
       ADD_FAILURE() << "went on";
@@ -468,7 +440,7 @@ TEST(WindowFlow, SecondCopyTouchesNothingSaysSoWhenInteractiveAndEndsWith1618) {
     run.p.commandLine = std::string("setup.exe") + tail;
     run.p.otherSetupRunning = true;
     run.p.files[kSys + "\\MSCAL.OCX"] = {"MZ old"};
-    EXPECT_EQ(run.Until([&] { run.app.Start(); }), kExitAnotherSetupRunning);
+    EXPECT_EQ(run.Run(""), kExitAnotherSetupRunning);
     EXPECT_EQ(run.p.events, std::vector<std::string>{"lock"});
     EXPECT_EQ(run.backend.views, 0);
     EXPECT_EQ(run.p.boxes, *tail ? std::vector<std::string>{}
@@ -494,7 +466,7 @@ TEST(RunLog, NamesEachComponentsOutcomeAndEachRegistrationsExitCode) {
                  {"MSCAL.OCX", 4}};
   p.leftovers = {kSys + "\\~tvl1a_2.tmp"};
   p.answers = {kIdYes, kIdYes, kIdYes, kIdYes, kIdYes, kIdNo, kIdYes};
-  EXPECT_EQ(run.Install(true), kExitFailures);
+  EXPECT_EQ(run.Run("next ask install"), kExitFailures);
   std::vector<std::string> lines = p.log;
   lines.erase(std::remove_if(lines.begin(), lines.end(),
                              [](const std::string& l) { return l.find(": absent") != l.npos; }),
