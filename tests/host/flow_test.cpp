@@ -30,6 +30,20 @@ struct Program {
 
   bool interactive = false;  // Start returned to wait for the user
 
+  // Next, after the user moved the welcome window: the installation window in
+  // its place and outer size, the policy showing, the bar and both lines not.
+  void Next(FrmWelcome& welcome) {
+    welcome.SetLeft(3000);
+    welcome.cmdNext.Click();
+    const FrmInstllation& w = app.Installation();
+    EXPECT_TRUE(w.Visible() && !welcome.Visible());
+    EXPECT_EQ(std::vector<int>({w.Left(), w.Top(), w.Width(), w.Height()}),
+              std::vector<int>({3000, welcome.Top(), welcome.Width(), welcome.Height()}));
+    EXPECT_TRUE(w.Frame1.Visible() && w.OptOverWrite.Value());
+    EXPECT_FALSE(w.shpBack.Visible() || w.ShpBar.Visible() || w.ShpFrame.Visible());
+    EXPECT_EQ(w.lblFileName.Caption() + w.lblErr.Caption(), "");
+  }
+
   // Starts the program and clicks `clicks` in order: the exit code once they end it.
   std::optional<int> Run(const std::string& clicks) {
     try {
@@ -41,7 +55,7 @@ struct Program {
         if (click == "close") welcome.OnCloseCommand();
         if (click == "quit") welcome.cmdCanel.Click();
         EXPECT_TRUE(welcome.Visible() || (click != "close" && click != "quit")) << "gone on No";
-        if (click == "next") welcome.cmdNext.Click();
+        if (click == "next") Next(welcome);
         if (click == "ask") app.Installation().OptAsk.Click();
         if (click == "cancel") app.Installation().cmdCanel.Click();
         if (click == "install") app.Installation().cmdInstall.Click();
@@ -373,22 +387,6 @@ TEST(VersionRule, DecidesWhatIsWrittenRegisteredAndLogged) {
   }
 }
 
-TEST(WindowFlow, NextShowsTheInstallationWindowInTheWelcomeWindowsPlaceAndOuterSize) {
-  Program run;
-  FrmWelcome& welcome = run.app.Welcome();
-  run.app.Start();
-  welcome.SetLeft(3000);  // the user moved it
-  welcome.cmdNext.Click();
-  const FrmInstllation& w = run.app.Installation();
-  EXPECT_TRUE(w.Visible() && !welcome.Visible());
-  EXPECT_EQ(std::vector<int>({w.Left(), w.Top(), w.Width(), w.Height()}),
-            std::vector<int>({3000, welcome.Top(), welcome.Width(), welcome.Height()}));
-  // Before Install: the policy shows, the bar and both lines do not.
-  EXPECT_TRUE(w.Frame1.Visible() && w.OptOverWrite.Value());
-  EXPECT_FALSE(w.shpBack.Visible() || w.ShpBar.Visible() || w.ShpFrame.Visible());
-  EXPECT_EQ(w.lblFileName.Caption() + w.lblErr.Caption(), "");
-}
-
 TEST(WindowFlow, UnexpectedErrorsAndFaultsEndWithCodeThreeOneLineAndABoxOnlyWhenInteractive) {
   const auto fault = [](Platform& p) { p.ReportFault(0xC0000006, 0x0040A1B2); };
   const auto failure = [](Platform& p) { p.ReportUnexpectedError("disk on fire"); };
@@ -437,17 +435,17 @@ TEST(WindowFlow, UnexpectedErrorsAndFaultsEndWithCodeThreeOneLineAndABoxOnlyWhen
 TEST(WindowFlow, SecondCopyTouchesNothingSaysSoWhenInteractiveAndEndsWith1618) {
   for (const char* tail : {" /s", ""}) {
     Program run;
-    run.p.commandLine = std::string("setup.exe") + tail;
-    run.p.otherSetupRunning = true;
-    run.p.files[kSys + "\\MSCAL.OCX"] = {"MZ old"};
+    FakePlatform& p = run.p;
+    p.commandLine = std::string("setup.exe") + tail;
+    p.otherSetupRunning = true;
+    p.files[kSys + "\\MSCAL.OCX"] = {"MZ old"};
     EXPECT_EQ(run.Run(""), kExitAnotherSetupRunning);
-    EXPECT_EQ(run.p.events, std::vector<std::string>{"lock"});
+    EXPECT_EQ(p.events, std::vector<std::string>{"lock"});
     EXPECT_EQ(run.backend.views, 0);
-    EXPECT_EQ(run.p.boxes, *tail ? std::vector<std::string>{}
-                                 : std::vector<std::string>{"Tarnvel Vivi-Installation Setup|Setup "
-                                                            "is already running.|0x30"});
-    EXPECT_EQ(run.p.log.back(),
-              "Another copy of the setup is running: nothing done, exit code 1618");
+    EXPECT_EQ(p.boxes, *tail ? std::vector<std::string>{}
+                             : std::vector<std::string>{"Tarnvel Vivi-Installation Setup|Setup "
+                                                        "is already running.|0x30"});
+    EXPECT_EQ(p.log.back(), "Another copy of the setup is running: nothing done, exit code 1618");
   }
 }
 
