@@ -20,16 +20,19 @@
 
 namespace tarnvel::test {
 
-struct Ended {  // thrown by EndProgram
+struct Ended {
   int code;
-};
-struct Unscripted {  // a question the test has no answer for
+};  // thrown by EndProgram
+struct Unscripted {
   std::string box;
-};
+};  // a question the test has no answer for
 
 inline std::string Upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return s;
+}
+inline std::string Bytes(const std::uint8_t* data, std::size_t size) {
+  return std::string(reinterpret_cast<const char*>(data), size);
 }
 
 class FakePlatform : public Platform {
@@ -37,8 +40,7 @@ class FakePlatform : public Platform {
   struct File {
     std::string bytes;
     bool readOnly = false, hidden = false, system = false, directory = false;
-    bool locked = false;  // held open by another program without sharing
-    bool denied = false;  // access denied
+    bool locked = false, denied = false;  // held open without sharing; access denied
   };
 
   std::string commandLine = "setup.exe";
@@ -47,7 +49,8 @@ class FakePlatform : public Platform {
   FileProtection::Asked fileProtection = FileProtection::Asked::kAnswered;
   std::string systemDirectory = "C:\\WINDOWS\\system32";  // empty: it cannot be determined
   std::deque<int> answers;
-  std::function<void(int)> onPump;  // gets the pump's index, from 0
+  std::function<void(int)> onPump;                   // gets the pump's index, from 0
+  std::function<void(const std::string&)> onReport;  // after a log "line" and a "box"
   std::map<std::string, File> files;
   std::map<std::string, std::string> payloads;  // by upper-case type name
   std::set<std::string> failWrite, failClose;
@@ -60,10 +63,9 @@ class FakePlatform : public Platform {
   std::map<std::string, std::optional<std::uint32_t>> exitCodes;
   std::uint32_t clock = 0xFFFF0000u;  // wraps during a run's wait
 
-  std::vector<std::string> events;  // "pump", "open PATH", "box TITLE", ...
-  std::vector<std::string> boxes;   // "TITLE|PROMPT|0xFLAGS"
-  std::vector<std::string> starts;  // "IMAGE|COMMAND LINE"
-  std::vector<std::string> log;
+  // Written down: events ("pump", "open PATH", ...), boxes ("TITLE|PROMPT|0xFLAGS"), process
+  // starts ("IMAGE|COMMAND LINE") and log lines.
+  std::vector<std::string> events, boxes, starts, log;
   std::map<std::uint32_t, std::optional<std::uint32_t>> processes;  // exit codes by id
   std::optional<std::string> output;
   OutputFailure failure;
@@ -74,6 +76,7 @@ class FakePlatform : public Platform {
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%X", flags);
     boxes.push_back(title + "|" + prompt + "|" + hex);
+    if (onReport) onReport("box");
     if ((flags & 0xF) == kMbOk) return kIdOk;
     if (answers.empty()) throw Unscripted{boxes.back()};
     const int answer = answers.front();
@@ -86,46 +89,38 @@ class FakePlatform : public Platform {
   }
   void PumpEvents() override {
     events.push_back("pump");
-    const int index = pumps++;
-    if (onPump) onPump(index);
+    if (onPump) onPump(pumps++);
   }
   std::string SystemDirectory() override { return systemDirectory; }
   std::string Wow64SystemDirectory() override { return wow64Directory; }
   // Versions are read from the bytes, as on Windows.
   std::optional<std::uint64_t> FileVersion(const std::string& path) override {
-    events.push_back("version " + path);
-    const auto it = files.find(path);
-    if (it == files.end()) return std::nullopt;
-    const std::string& bytes = it->second.bytes;
-    return ImageFileVersion(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    const File* f = Seen("version ", path);
+    if (!f) return std::nullopt;
+    return ImageFileVersion(reinterpret_cast<const std::uint8_t*>(f->bytes.data()),
+                            f->bytes.size());
   }
   bool FileHolds(const std::string& path, const std::uint8_t* data, std::size_t size) override {
-    events.push_back("compare " + path);
-    const auto it = files.find(path);
-    return it != files.end() &&
-           it->second.bytes == std::string(reinterpret_cast<const char*>(data), size);
+    const File* f = Seen("compare ", path);
+    return f && f->bytes == Bytes(data, size);
   }
   FileProtection FileProtected(const std::string& path) override {
-    events.push_back("protected? " + path);
-    FileProtection answer{fileProtection, protectedFiles.count(path) != 0, ""};
-    if (fileProtection == FileProtection::Asked::kNoFunction) answer.library = "C:\\here\\sfc.dll";
-    if (fileProtection != FileProtection::Asked::kAnswered) answer.isProtected = false;
-    return answer;
+    Seen("protected? ", path);
+    const bool asked = fileProtection == FileProtection::Asked::kAnswered;
+    return {fileProtection, asked && protectedFiles.count(path) != 0,
+            fileProtection == FileProtection::Asked::kNoFunction ? "C:\\here\\sfc.dll" : ""};
   }
   bool ResetAttributes(const std::string& path) override {
-    events.push_back("attributes " + path);
-    const auto it = files.find(path);
-    if (it == files.end()) return Failed(OutputStep::kAttributes, 2);  // ERROR_FILE_NOT_FOUND
-    it->second.readOnly = it->second.hidden = it->second.system = false;
+    File* f = Seen("attributes ", path);
+    if (!f) return Failed(OutputStep::kAttributes, 2);  // ERROR_FILE_NOT_FOUND
+    f->readOnly = f->hidden = f->system = false;
     return true;
   }
   // Like a plain open for writing: creates a missing file, refuses a
   // read-only one.
   bool OpenOutput(const std::string& path) override {
-    events.push_back("open " + path);
-    const auto it = files.find(path);
-    if (output) return Failed(OutputStep::kOpen, 170);  // ERROR_BUSY
-    const File* f = it == files.end() ? nullptr : &it->second;
+    const File* f = Seen("open ", path);
+    if (output) return Failed(OutputStep::kOpen, 170);         // ERROR_BUSY
     if (f && f->locked) return Failed(OutputStep::kOpen, 32);  // ERROR_SHARING_VIOLATION
     if (f && (f->readOnly || f->directory || f->denied))
       return Failed(OutputStep::kOpen, 5);  // ERROR_ACCESS_DENIED
@@ -135,7 +130,7 @@ class FakePlatform : public Platform {
   bool WriteOutput(const std::uint8_t* data, std::size_t size) override {
     events.push_back("write " + output.value());
     if (failWrite.count(*output)) return Failed(OutputStep::kWrite, 112);  // ERROR_DISK_FULL
-    files[*output].bytes.assign(reinterpret_cast<const char*>(data), size);
+    files[*output].bytes = Bytes(data, size);
     return true;
   }
   bool CloseOutput() override {
@@ -150,8 +145,7 @@ class FakePlatform : public Platform {
     events.push_back("restart " + path);
     if (restartRefused == OutputStep::kQueueRename) return Failed(OutputStep::kQueueRename, 5);
     queued = knownPath.substr(0, knownPath.rfind('\\') + 1) + "~tvl1_1.tmp";
-    renamesAtRestart.push_back(queued + " > " + knownPath + ": " +
-                               std::string(reinterpret_cast<const char*>(data), size));
+    renamesAtRestart.push_back(queued + " > " + knownPath + ": " + Bytes(data, size));
     return true;
   }
   bool RunAtRestart(const std::string& name, const std::string& commandLine) override {
@@ -195,16 +189,17 @@ class FakePlatform : public Platform {
   std::uint32_t Milliseconds() override { return clock; }
   OutputFailure LastOutputFailure() override { return failure; }
   std::optional<std::uint32_t> FileAttributes(const std::string& path) override {
-    events.push_back("presence " + path);
-    const auto it = files.find(path);
-    if (it == files.end()) return std::nullopt;
-    const File& f = it->second;
-    return (f.hidden ? kAttributeHidden : 0) | (f.system ? kAttributeSystem : 0) |
-           (f.directory ? kAttributeDirectory : 0);
+    const File* f = Seen("presence ", path);
+    if (!f) return std::nullopt;
+    return (f->hidden ? kAttributeHidden : 0) | (f->system ? kAttributeSystem : 0) |
+           (f->directory ? kAttributeDirectory : 0);
   }
   std::string ErrorText(std::uint32_t error) override { return "text of " + std::to_string(error); }
   std::string ProgramVersion() override { return "1.2.3.4"; }
-  void Log(const std::string& line) override { log.push_back(line); }
+  void Log(const std::string& line) override {
+    log.push_back(line);
+    if (onReport) onReport("line");
+  }
 
  protected:
   // The end after a fault, recorded like the rest.
@@ -218,6 +213,12 @@ class FakePlatform : public Platform {
   }
 
  private:
+  // Notes the event and finds the file it is about.
+  File* Seen(const char* event, const std::string& path) {
+    events.push_back(event + path);
+    const auto it = files.find(path);
+    return it == files.end() ? nullptr : &it->second;
+  }
   bool Failed(OutputStep step, std::uint32_t error) {
     failure = {step, error};
     return false;

@@ -28,26 +28,44 @@ struct Program {
   CountingBackend backend;
   SetupApp app{p};
 
-  // Runs `steps` and gives the exit code when they end the program.
-  template <typename Steps>
-  std::optional<int> Until(Steps steps) {
+  bool interactive = false;  // Start returned to wait for the user
+
+  // Next, after the user moved the welcome window: the installation window in
+  // its place and outer size, the policy showing, the bar and both lines not.
+  void Next(FrmWelcome& welcome) {
+    welcome.SetLeft(3000);
+    welcome.cmdNext.Click();
+    const FrmInstllation& w = app.Installation();
+    EXPECT_TRUE(w.Visible() && !welcome.Visible());
+    EXPECT_EQ(std::vector<int>({w.Left(), w.Top(), w.Width(), w.Height()}),
+              std::vector<int>({3000, welcome.Top(), welcome.Width(), welcome.Height()}));
+    EXPECT_TRUE(w.Frame1.Visible() && w.OptOverWrite.Value());
+    EXPECT_FALSE(w.shpBack.Visible() || w.ShpBar.Visible() || w.ShpFrame.Visible());
+    EXPECT_EQ(w.lblFileName.Caption() + w.lblErr.Caption(), "");
+  }
+
+  // Starts the program and clicks `clicks` in order: the exit code once they end it.
+  std::optional<int> Run(const std::string& clicks) {
     try {
-      steps();
+      app.Start();
+      interactive = true;
+      std::istringstream words(clicks);
+      for (std::string click; words >> click;) {
+        FrmWelcome& welcome = app.Welcome();
+        if (click == "close") welcome.OnCloseCommand();
+        if (click == "quit") welcome.cmdCanel.Click();
+        EXPECT_TRUE(welcome.Visible() || (click != "close" && click != "quit")) << "gone on No";
+        if (click == "next") Next(welcome);
+        if (click == "ask") app.Installation().OptAsk.Click();
+        if (click == "cancel") app.Installation().cmdCanel.Click();
+        if (click == "install") app.Installation().cmdInstall.Click();
+      }
     } catch (const Ended& ended) {
       return ended.code;
     } catch (const Unscripted& u) {
       ADD_FAILURE() << "unscripted box " << u.box;
     }
     return std::nullopt;
-  }
-  // Through Next, the ask option when `ask`, and Install: the exit code.
-  std::optional<int> Install(bool ask) {
-    return Until([&] {
-      app.Start();
-      app.Welcome().cmdNext.Click();
-      if (ask) app.Installation().OptAsk.Click();
-      app.Installation().cmdInstall.Click();
-    });
   }
   // Every payload, "MZ new NAME", and the targets `present` names in the
   // system directory: "*" for all, each name with marks after a colon: r
@@ -70,30 +88,24 @@ struct Program {
 };
 
 struct Scenario {
-  const char* name;
-  const char* commandLine;
-  // Targets in the system directory, as Program::Arrange takes them.
-  const char* present;
-  const char* clicks;  // the user's, in order, until the program ends
+  const char *name, *commandLine;
+  const char* present;  // targets in the system directory, as Program::Arrange takes them
+  const char* clicks;   // the user's, in order, until the program ends; none: a silent run
   std::vector<int> answers;
   int cancelAtPump;  // Cancel clicked during this pump; -1 never
-  // Expected:
-  bool silent;
+  // Expected: registrations, boxes, each change of the failure line (with the
+  // file line of the moment), pumps and the exit code.
   int registered;
-  std::vector<std::string> boxes;
-  std::vector<std::string> failureLine;  // each change, with the file line of the moment
-  int pumps;
-  int exitCode;
+  std::vector<std::string> boxes, failureLine;
+  int pumps, exitCode;
   std::string systemDirectory = kSys;  // "" where it cannot be determined
-  // regsvr32's exit code by component, 0 when not named; none: still running
-  // at any deadline.
+  // regsvr32's exit code by component, 0 when not named; none: still running.
   std::map<std::string, std::optional<std::uint32_t>> registrationExits = {};
   std::string wow64Directory = "";
   std::optional<OutputStep> restartRefused = {};
-  // Queued for the restart: renames "FROM > TO: BYTES", RunOnce commands by name.
-  std::vector<std::string> renames = {};
-  std::map<std::string, std::string> runOnce = {};
-  std::vector<std::string> logged = {};  // lines the log holds, in this order
+  std::vector<std::string> renames = {};            // queued for the restart: "FROM > TO: BYTES"
+  std::map<std::string, std::string> runOnce = {};  // RunOnce commands by name
+  std::vector<std::string> logged = {};             // lines the log holds, in this order
 };
 
 std::string Rename(const std::string& folder, const std::string& name) {
@@ -104,205 +116,181 @@ std::string Command(const std::string& folder, const std::string& name) {
 }
 std::string Restart(const std::string& prompt) { return "Installation Finish|" + prompt + "|0x40"; }
 
-void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
-
 const char* const kInstall = "next install";
+const std::string kInUse =
+    "MSCAL.OCX: in use (error 32, text of 32), to be replaced at the next restart";
+const std::string kCopyFailed = "Copying MSCAL.OCX / Unable to copy 1 files.";
+const std::map<std::string, std::optional<std::uint32_t>> kComcatRunsOn = {{"COMCAT.DLL", {}}};
+const std::map<std::string, std::string> kMscalRunOnce = {
+    {"Tarnvel MSCAL.OCX", Command(kSys, "MSCAL.OCX")}};
 // clang-format off
 const Scenario kScenarios[] = {
     // name, command line, present, clicks, answers, Cancel at pump,
-    //   silent, registered, boxes, failure line, pumps, exit code
-    {"NothingPresentEndsACleanRunWithTheFinishMessage", "setup.exe", "", kInstall, {}, -1,
-     false, 0, {kFinish}, {}, 56, kExitSuccess},
+    //   registered, boxes, failure line, pumps, exit code
+    {"NothingPresentEndsACleanRunWithTheFinishMessage", "setup.exe", "", kInstall, {}, -1, 0,
+     {kFinish}, {}, 56, kExitSuccess},
     {"OnlyVisibleFilesAreReplacedReadOnlyIncluded", "setup.exe",
-     "agentctl.dll COMCAT.DLL:r Flash.ocx:h MCI32.OCX:s MSCAL.OCX:d", kInstall, {}, -1,
-     false, 2, {kFinish}, {}, 61, kExitSuccess},
+     "agentctl.dll COMCAT.DLL:r Flash.ocx:h MCI32.OCX:s MSCAL.OCX:d", kInstall, {}, -1, 2,
+     {kFinish}, {}, 61, kExitSuccess},
     {"SilentTailReplacesWithoutAQuestionAndCountsAFailure", "setup.exe /s", "* MSCAL.OCX:a", "",
-     {}, -1,
-     true, 27, {}, {"Copying MSCAL.OCX / Unable to copy 1 files."}, 111, kExitFailures},
-    {"SeveralBlanksBeforeTheTailStillSilent", "setup.exe      /s", "", "", {}, -1,
-     true, 0, {}, {}, 56, kExitSuccess},
+     {}, -1, 27, {}, {kCopyFailed}, 111, kExitFailures},
+    {"SeveralBlanksBeforeTheTailStillSilent", "setup.exe      /s", "", "", {}, -1, 0, {}, {}, 56,
+     kExitSuccess},
     {"QuotedProgramNameWithABlankStillSilent", "\"C:\\My Setup\\setup.exe\"  /s", "", "", {}, -1,
-     true, 0, {}, {}, 56, kExitSuccess},
-    {"UpperCaseTailIsInteractiveWithoutFinishMessage", "setup.exe /S", "", kInstall, {}, -1,
-     false, 0, {}, {}, 56, kExitSuccess},
+     0, {}, {}, 56, kExitSuccess},
+    {"UpperCaseTailIsInteractiveWithoutFinishMessage", "setup.exe /S", "", kInstall, {}, -1, 0, {},
+     {}, 56, kExitSuccess},
     {"TrailingBlankAfterTheTailIsInteractiveWithoutFinishMessage", "setup.exe /s ", "", kInstall,
-     {}, -1,
-     false, 0, {}, {}, 56, kExitSuccess},
-    {"FailuresFromEntryFiveOnShowTheirCountAndSuppressTheFinish", "setup.exe",
-     "* COMCTL32.OCX:a MSCAL.OCX:a", kInstall, {}, -1,
-     false, 26, {}, {"Copying COMCTL32.OCX / Unable to copy 1 files.",
-                     "Copying MSCAL.OCX / Unable to copy 2 files."}, 109, kExitFailures},
+     {}, -1, 0, {}, {}, 56, kExitSuccess},
+    {"FailuresFromEntryFiveOnShowTheirCountAndSuppressTheFinish", "setup.exe", "* COMCTL32.OCX:a "
+     "MSCAL.OCX:a", kInstall, {}, -1, 26, {}, {"Copying COMCTL32.OCX / Unable to copy 1 files.",
+     "Copying MSCAL.OCX / Unable to copy 2 files."}, 109, kExitFailures},
     {"AskModeWritesOnlyOnYesAndGoesOnAfterCancelThenNo", "setup.exe",
      "COMCAT.DLL MSCAL.OCX MSINET.OCX", "next ask install", {kIdYes, kIdNo, kIdCancel, kIdNo}, -1,
-     false, 1, {Replace("COMCAT.DLL"), Replace("MSCAL.OCX"), Replace("MSINET.OCX"), kSure, kFinish},
-     {}, 60, kExitSuccess},
+     1, {Replace("COMCAT.DLL"), Replace("MSCAL.OCX"), Replace("MSINET.OCX"), kSure, kFinish}, {},
+     60, kExitSuccess},
     {"AskModeCancelConfirmedEndsTheRun", "setup.exe", "COMCAT.DLL MSCAL.OCX", "next ask install",
-     {kIdCancel, kIdYes}, -1,
-     false, 0, {Replace("COMCAT.DLL"), kSure}, {}, 5, kExitCancelled},
-    {"CancelDuringTheRunAnsweredNoGoesOn", "setup.exe", "*", kInstall, {kIdNo}, 8,
-     false, 28, {kSure, kFinish}, {}, 113, kExitSuccess},
-    {"CancelDuringTheRunAnsweredYesEndsItThere", "setup.exe", "*", kInstall, {kIdYes}, 8,
-     false, 2, {kSure}, {}, 9, kExitCancelled},
-    {"WelcomeCloseBoxConfirmedEnds", "setup.exe", "", "close", {kIdYes}, -1,
-     false, 0, {kSure}, {}, 0, kExitCancelled},
+     {kIdCancel, kIdYes}, -1, 0, {Replace("COMCAT.DLL"), kSure}, {}, 5, kExitCancelled},
+    {"CancelDuringTheRunAnsweredNoGoesOn", "setup.exe", "*", kInstall, {kIdNo}, 8, 28,
+     {kSure, kFinish}, {}, 113, kExitSuccess},
+    {"CancelDuringTheRunAnsweredYesEndsItThere", "setup.exe", "*", kInstall, {kIdYes}, 8, 2,
+     {kSure}, {}, 9, kExitCancelled},
+    {"WelcomeCloseBoxConfirmedEnds", "setup.exe", "", "close", {kIdYes}, -1, 0, {kSure}, {}, 0,
+     kExitCancelled},
     {"WelcomeCancelAnsweredNoStaysAndNextStillWorks", "setup.exe", "", "quit next install",
-     {kIdNo}, -1,
-     false, 0, {kSure, kFinish}, {}, 56, kExitSuccess},
+     {kIdNo}, -1, 0, {kSure, kFinish}, {}, 56, kExitSuccess},
     {"InstallationCancelBeforeInstallAnsweredNoKeepsThePolicy", "setup.exe", "COMCAT.DLL",
-     "next ask cancel install", {kIdNo, kIdNo}, -1,
-     false, 0, {kSure, Replace("COMCAT.DLL"), kFinish}, {}, 56, kExitSuccess},
+     "next ask cancel install", {kIdNo, kIdNo}, -1, 0, {kSure, Replace("COMCAT.DLL"), kFinish},
+     {}, 56, kExitSuccess},
     // The components lie in the drive's root, where the targets would point.
     {"UnknownSystemDirectoryWritesAndRegistersNothingAnywhere", "setup.exe /s", "*", "", {}, -1,
-     true, 0, {}, {}, 56, kExitSuccess, ""},
+     0, {}, {}, 56, kExitSuccess, ""},
     // The registrations are waited for after the last entry: one pump, then
     // one more after each wait.
     {"RegistrationsExitingZeroOrFourEndInSuccess", "setup.exe", "COMCAT.DLL MSCAL.OCX", kInstall,
-     {}, -1,
-     false, 2, {kFinish}, {}, 61, kExitSuccess, kSys, {{"MSCAL.OCX", 4}}},
-    {"RegistrationExitingFiveWithholdsTheFinishLeavingTheFailureLine", "setup.exe",
-     "COMCAT.DLL MSCAL.OCX", kInstall, {}, -1,
-     false, 2, {}, {}, 61, kExitFailures, kSys, {{"COMCAT.DLL", 5}}},
-    {"RegistrationStillRunningAtTheDeadlineFails", "setup.exe /s", "COMCAT.DLL", "", {}, -1,
-     true, 1, {}, {}, 60, kExitFailures, kSys, {{"COMCAT.DLL", std::nullopt}}},
-    {"CancelWhileWaitingAnsweredNoWaitsOn", "setup.exe", "COMCAT.DLL", kInstall, {kIdNo}, 58,
-     false, 1, {kSure}, {}, 60, kExitFailures, kSys, {{"COMCAT.DLL", std::nullopt}}},
+     {}, -1, 2, {kFinish}, {}, 61, kExitSuccess, kSys, {{"MSCAL.OCX", 4}}},
+    {"RegistrationExitingFiveWithholdsTheFinishLeavingTheFailureLine", "setup.exe", "COMCAT.DLL "
+     "MSCAL.OCX", kInstall, {}, -1, 2, {}, {}, 61, kExitFailures, kSys, {{"COMCAT.DLL", 5}}},
+    {"RegistrationStillRunningAtTheDeadlineFails", "setup.exe /s", "COMCAT.DLL", "", {}, -1, 1,
+     {}, {}, 60, kExitFailures, kSys, kComcatRunsOn},
+    {"CancelWhileWaitingAnsweredNoWaitsOn", "setup.exe", "COMCAT.DLL", kInstall, {kIdNo}, 58, 1,
+     {kSure}, {}, 60, kExitFailures, kSys, kComcatRunsOn},
     {"CancelWhileWaitingAnsweredYesEndsThere", "setup.exe", "COMCAT.DLL", kInstall, {kIdYes}, 58,
-     false, 1, {kSure}, {}, 59, kExitCancelled, kSys, {{"COMCAT.DLL", std::nullopt}}},
+     1, {kSure}, {}, 59, kExitCancelled, kSys, kComcatRunsOn},
     // A component in use waits for the restart, by the paths Windows knows.
     {"InUseIsQueuedNotCountedAndEndsSilentlyWith3010", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1,
-     true, 0, {}, {}, 56, kExitRestartRequired, kSys, {}, "", {}, {Rename(kSys, "MSCAL.OCX")},
-     {{"Tarnvel MSCAL.OCX", Command(kSys, "MSCAL.OCX")}},
-     {"MSCAL.OCX: in use (error 32, text of 32), to be replaced at the next restart",
-      "MSCAL.OCX: rename queued for the restart, " + kSys + "\\~tvl1_1.tmp over " + kSys +
-          "\\MSCAL.OCX",
-      "MSCAL.OCX: registration queued for the first administrator's logon after the restart, " +
-          Command(kSys, "MSCAL.OCX"),
-      "End: 0 copies failed, 0 registrations failed, 1 waiting for the restart, exit code 3010"}},
+     0, {}, {}, 56, kExitRestartRequired, kSys, {}, "", {}, {Rename(kSys, "MSCAL.OCX")},
+     kMscalRunOnce, {kInUse, "MSCAL.OCX: rename queued for the restart, " + kSys + "\\~tvl1_1.tmp "
+     "over " + kSys + "\\MSCAL.OCX", "MSCAL.OCX: registration queued for the first administrator's "
+     "logon after the restart, " + Command(kSys, "MSCAL.OCX"),
+     "End: 0 copies failed, 0 registrations failed, 1 waiting for the restart, exit code 3010"}},
     {"UnderWow64EveryPathForTheRestartNamesSysWow64", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1,
-     true, 0, {}, {}, 56, kExitRestartRequired, kSys, {}, kWow, {}, {Rename(kWow, "MSCAL.OCX")},
+     0, {}, {}, 56, kExitRestartRequired, kSys, {}, kWow, {}, {Rename(kWow, "MSCAL.OCX")},
      {{"Tarnvel MSCAL.OCX", Command(kWow, "MSCAL.OCX")}}},
-    {"RenameRefusedIsACountedFailure", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1,
-     true, 0, {}, {"Copying MSCAL.OCX / Unable to copy 1 files."}, 56, kExitFailures, kSys, {}, "",
-     OutputStep::kQueueRename, {}, {},
+    {"RenameRefusedIsACountedFailure", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1, 0, {},
+     {kCopyFailed}, 56, kExitFailures, kSys, {}, "", OutputStep::kQueueRename, {}, {},
      {"MSCAL.OCX: failed at queueing the rename for the restart, error 5 (text of 5)",
       "End: 1 copy failed, 0 registrations failed, exit code 1"}},
-    {"RegistrationRefusedIsACountedFailure", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1,
-     true, 0, {}, {"Copying MSCAL.OCX / Unable to copy 1 files."}, 56, kExitFailures, kSys, {}, "",
-     OutputStep::kQueueRegistration, {Rename(kSys, "MSCAL.OCX")}, {},
+    {"RegistrationRefusedIsACountedFailure", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1, 0, {},
+     {kCopyFailed}, 56, kExitFailures, kSys, {}, "", OutputStep::kQueueRegistration,
+     {Rename(kSys, "MSCAL.OCX")}, {},
      {"MSCAL.OCX: failed at queueing the registration for the restart, error 5 (text of 5)"}},
     {"InteractiveRunSaysHowManyWaitInsteadOfTheFinish", "setup.exe", "MSCAL.OCX:l MSINET.OCX:l",
-     kInstall, {}, -1,
-     false, 0, {Restart("2 files in use will be replaced when Windows restarts.")}, {}, 56,
-     kExitRestartRequired, kSys, {}, "", {},
-     {Rename(kSys, "MSCAL.OCX"), Rename(kSys, "MSINET.OCX")},
-     {{"Tarnvel MSCAL.OCX", Command(kSys, "MSCAL.OCX")},
-      {"Tarnvel MSINET.OCX", Command(kSys, "MSINET.OCX")}}},
-    {"InUseBesideAFailureEndsWith1StillSaidInAnyInteractiveRun", "setup.exe /x",
-     "MSCAL.OCX:l agentctl.dll:a", kInstall, {}, -1,
-     false, 0, {Restart("1 file in use will be replaced when Windows restarts.")},
-     {"Copying agentctl.dll / Unable to copy 1 files."}, 56, kExitFailures, kSys, {}, "", {},
-     {Rename(kSys, "MSCAL.OCX")}, {{"Tarnvel MSCAL.OCX", Command(kSys, "MSCAL.OCX")}},
-     {"End: 1 copy failed, 0 registrations failed, 1 waiting for the restart, exit code 1"}},
+     kInstall, {}, -1, 0, {Restart("2 files in use will be replaced when Windows restarts.")}, {},
+     56, kExitRestartRequired, kSys, {}, "", {}, {Rename(kSys, "MSCAL.OCX"), Rename(kSys,
+     "MSINET.OCX")}, {*kMscalRunOnce.begin(), {"Tarnvel MSINET.OCX", Command(kSys, "MSINET.OCX")}}},
+    {"InUseBesideAFailureEndsWith1StillSaidInAnyInteractiveRun", "setup.exe /x", "MSCAL.OCX:l "
+     "agentctl.dll:a", kInstall, {}, -1, 0, {Restart("1 file in use will be replaced when Windows "
+     "restarts.")}, {"Copying agentctl.dll / Unable to copy 1 files."}, 56, kExitFailures, kSys,
+     {}, "", {}, {Rename(kSys, "MSCAL.OCX")}, kMscalRunOnce,
+     {kInUse, "End: 1 copy failed, 0 registrations failed, 1 waiting for the restart, exit code "
+      "1"}},
 };
 // clang-format on
 
-class InstallRun : public ::testing::TestWithParam<Scenario> {};
+TEST(InstallRun, Scenarios) {
+  for (const Scenario& s : kScenarios) {
+    SCOPED_TRACE(s.name);
+    Program run;
+    FakePlatform& p = run.p;
+    p.commandLine = s.commandLine;
+    p.systemDirectory = s.systemDirectory;
+    p.answers.assign(s.answers.begin(), s.answers.end());
+    p.exitCodes = s.registrationExits;
+    p.wow64Directory = s.wow64Directory;
+    p.restartRefused = s.restartRefused;
+    const std::uint32_t clockAtStart = p.clock;
+    run.Arrange(s.present);
+    const std::size_t fileCount = p.files.size();
+    const bool silent = !*s.clicks;
 
-TEST_P(InstallRun, Scenario) {
-  const Scenario& s = GetParam();
-  Program run;
-  FakePlatform& p = run.p;
-  p.commandLine = s.commandLine;
-  p.systemDirectory = s.systemDirectory;
-  p.answers.assign(s.answers.begin(), s.answers.end());
-  p.exitCodes = s.registrationExits;
-  p.wow64Directory = s.wow64Directory;
-  p.restartRefused = s.restartRefused;
-  const std::uint32_t clockAtStart = p.clock;
-  run.Arrange(s.present);
-  const std::size_t fileCount = p.files.size();
-
-  std::vector<std::string> failureLine;
-  std::string shown;
-  p.onPump = [&](int index) {
-    FrmInstllation& w = run.app.Installation();
-    if (index == s.cancelAtPump) w.cmdCanel.Click();
-    if (w.lblErr.Caption() != shown)
-      failureLine.push_back(w.lblFileName.Caption() + " / " + (shown = w.lblErr.Caption()));
-  };
-  bool interactive = false;
-  const auto code = run.Until([&] {
-    run.app.Start();
-    interactive = true;
-    std::istringstream clicks(s.clicks);
-    for (std::string click; clicks >> click;) {
-      FrmWelcome& welcome = run.app.Welcome();
-      if (click == "close") welcome.OnCloseCommand();
-      if (click == "quit") welcome.cmdCanel.Click();
-      EXPECT_TRUE(welcome.Visible() || (click != "close" && click != "quit")) << "gone on No";
-      if (click == "next") welcome.cmdNext.Click();
-      if (click == "ask") run.app.Installation().OptAsk.Click();
-      if (click == "cancel") run.app.Installation().cmdCanel.Click();
-      if (click == "install") run.app.Installation().cmdInstall.Click();
+    std::vector<std::string> failureLine;
+    std::string shown;
+    p.onPump = [&](int index) {
+      FrmInstllation& w = run.app.Installation();
+      if (index == s.cancelAtPump) w.cmdCanel.Click();
+      if (w.lblErr.Caption() != shown)
+        failureLine.push_back(w.lblFileName.Caption() + " / " + (shown = w.lblErr.Caption()));
+    };
+    EXPECT_EQ(run.Run(s.clicks), s.exitCode);
+    const bool interactive = run.interactive;
+    EXPECT_EQ(interactive, !silent);
+    EXPECT_EQ(p.boxes, s.boxes);
+    EXPECT_EQ(failureLine, s.failureLine);
+    EXPECT_EQ(p.pumps, s.pumps);
+    EXPECT_EQ(run.backend.views == 0, silent) << "a silent run creates no window";
+    EXPECT_EQ(p.files.size(), fileCount) << "a file was created";
+    EXPECT_EQ(p.renamesAtRestart, s.renames);
+    EXPECT_EQ(p.runOnce, s.runOnce);
+    // Exactly the files that now hold their payload are registered, each by the
+    // tool's full path and with the target quoted.
+    std::set<std::string> expectedStarts;
+    for (const auto& [path, file] : p.files) {
+      if (file.bytes.rfind("MZ new ", 0) == 0)
+        expectedStarts.insert(s.systemDirectory + "\\regsvr32.exe|regsvr32.exe /s \"" + path +
+                              "\"");
     }
-  });
-
-  EXPECT_EQ(code, s.exitCode);
-  EXPECT_EQ(!interactive, s.silent);
-  EXPECT_EQ(p.boxes, s.boxes);
-  EXPECT_EQ(failureLine, s.failureLine);
-  EXPECT_EQ(p.pumps, s.pumps);
-  EXPECT_EQ(run.backend.views == 0, s.silent) << "a silent run creates no window";
-  EXPECT_EQ(p.files.size(), fileCount) << "a file was created";
-  EXPECT_EQ(p.renamesAtRestart, s.renames);
-  EXPECT_EQ(p.runOnce, s.runOnce);
-  // Exactly the files that now hold their payload are registered, each by the
-  // tool's full path and with the target quoted.
-  std::set<std::string> expectedStarts;
-  for (const auto& [path, file] : p.files) {
-    if (file.bytes.rfind("MZ new ", 0) == 0)
-      expectedStarts.insert(s.systemDirectory + "\\regsvr32.exe|regsvr32.exe /s \"" + path + "\"");
-  }
-  EXPECT_EQ(std::set<std::string>(p.starts.begin(), p.starts.end()), expectedStarts);
-  EXPECT_EQ(p.starts.size(), std::size_t(s.registered));
-  // Every file event lies in the system directory, file protection asked by
-  // SysWOW64 under WoW64; without a system directory there is none.
-  const auto& e = p.events;
-  std::string outside;  // the first that does not
-  for (const std::string& event : e) {
-    const std::size_t blank = event.find(' ');
-    const std::string& folder = event.rfind("protected? ", 0) == 0 && !s.wow64Directory.empty()
-                                    ? s.wow64Directory
-                                    : s.systemDirectory;
-    if (outside.empty() && blank != std::string::npos && event.rfind("load ", 0) != 0 &&
-        (folder.empty() || event.compare(blank + 1, folder.size(), folder) != 0))
-      outside = event;
-  }
-  EXPECT_EQ(outside, "");
-  // Leftovers of killed runs go before the first component is looked at.
-  const auto sweep = std::find(e.begin(), e.end(), "sweep " + s.systemDirectory);
-  EXPECT_EQ(sweep == e.end(), s.pumps == 0 || s.systemDirectory.empty());
-  EXPECT_TRUE(std::none_of(
-      e.begin(), sweep, [](const std::string& event) { return event.rfind("presence ", 0) == 0; }));
-  // Registration follows the write's close; a write confirmed in the replace
-  // box gets one more pump between them.
-  const bool ask = std::string(s.clicks).find("ask") != std::string::npos;
-  for (std::size_t i = 2; i < e.size(); ++i) {
-    if (e[i] != "start") continue;
-    EXPECT_EQ(e[i - 2].substr(0, 5) + e[i - 1].substr(0, 5), ask ? "closepump" : "pumpclose");
-  }
-  // The log ends with how the program ended; a registration still running
-  // is waited for until the deadline, and not beyond it.
-  ASSERT_FALSE(p.log.empty());
-  auto line = p.log.begin();
-  for (const std::string& expected : s.logged)
-    EXPECT_NE(line = std::find(line, p.log.end(), expected), p.log.end()) << expected;
-  const std::string exitCode = "exit code " + std::to_string(s.exitCode);
-  EXPECT_EQ(p.log.back().substr(p.log.back().size() - exitCode.size()), exitCode) << p.log.back();
-  const bool runsOn = std::any_of(s.registrationExits.begin(), s.registrationExits.end(),
-                                  [](const auto& exit) { return !exit.second; });
-  EXPECT_EQ(p.clock - clockAtStart, runsOn && s.exitCode != kExitCancelled ? 60000u : 0u);
-  if (s.exitCode != kExitCancelled) {
+    EXPECT_EQ(std::set<std::string>(p.starts.begin(), p.starts.end()), expectedStarts);
+    EXPECT_EQ(p.starts.size(), std::size_t(s.registered));
+    // Every file event lies in the system directory, file protection asked by
+    // SysWOW64 under WoW64; without a system directory there is none.
+    const auto& e = p.events;
+    std::string outside;  // the first that does not
+    for (const std::string& event : e) {
+      const std::size_t blank = event.find(' ');
+      const std::string& folder = event.rfind("protected? ", 0) == 0 && !s.wow64Directory.empty()
+                                      ? s.wow64Directory
+                                      : s.systemDirectory;
+      if (outside.empty() && blank != std::string::npos && event.rfind("load ", 0) != 0 &&
+          (folder.empty() || event.compare(blank + 1, folder.size(), folder) != 0))
+        outside = event;
+    }
+    EXPECT_EQ(outside, "");
+    // Leftovers of killed runs go before the first component is looked at.
+    const auto sweep = std::find(e.begin(), e.end(), "sweep " + s.systemDirectory);
+    EXPECT_EQ(sweep == e.end(), s.pumps == 0 || s.systemDirectory.empty());
+    EXPECT_TRUE(std::none_of(e.begin(), sweep, [](const std::string& event) {
+      return event.rfind("presence ", 0) == 0;
+    }));
+    // Registration follows the write's close; a write confirmed in the replace
+    // box gets one more pump between them.
+    const bool ask = std::string(s.clicks).find("ask") != std::string::npos;
+    for (std::size_t i = 2; i < e.size(); ++i) {
+      if (e[i] != "start") continue;
+      EXPECT_EQ(e[i - 2].substr(0, 5) + e[i - 1].substr(0, 5), ask ? "closepump" : "pumpclose");
+    }
+    // The log ends with how the program ended; a registration still running
+    // is waited for until the deadline, and not beyond it.
+    ASSERT_FALSE(p.log.empty());
+    auto line = p.log.begin();
+    for (const std::string& expected : s.logged)
+      EXPECT_NE(line = std::find(line, p.log.end(), expected), p.log.end()) << expected;
+    const std::string exitCode = "exit code " + std::to_string(s.exitCode);
+    EXPECT_EQ(p.log.back().substr(p.log.back().size() - exitCode.size()), exitCode) << p.log.back();
+    const bool runsOn = std::any_of(s.registrationExits.begin(), s.registrationExits.end(),
+                                    [](const auto& exit) { return !exit.second; });
+    EXPECT_EQ(p.clock - clockAtStart, runsOn && s.exitCode != kExitCancelled ? 60000u : 0u);
+    if (s.exitCode == kExitCancelled) continue;
     const FrmInstllation& w = run.app.Installation();
     EXPECT_EQ(w.lblFileName.Caption() + " " + std::to_string(w.ShpBar.Width()),
               "Copying wshom.ocx 4815");
@@ -313,19 +301,14 @@ TEST_P(InstallRun, Scenario) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Flow, InstallRun, ::testing::ValuesIn(kScenarios),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 // The version rule, one row per cell: what a present MSCOMCTL.OCX holds
 // decides whether it is written, registered and asked about, and how it is
 // logged. A run without a failure ends with 0 whatever it keeps.
 struct VersionCase {
   const char* name;
-  std::optional<std::uint64_t> installed;  // none: a file without a version record
-  std::optional<std::uint64_t> payload;    // none: a payload without one
-  const char* protectedPath;               // what Windows protects, if anything
-  std::string wow64;                       // the redirected system directory, if any
-  FileProtection::Asked protection;        // whether Windows can be asked
+  std::optional<std::uint64_t> installed, payload;  // none: without a version record
+  std::string protectedIn, wow64;    // where Windows protects it; the redirected system directory
+  FileProtection::Asked protection;  // whether Windows can be asked
   bool written, registered;
   const char* logged;             // a line of the log, whole
   bool samePayloadBytes = false;  // the target holds the payload, byte for byte
@@ -337,8 +320,6 @@ constexpr std::uint64_t V(std::uint64_t a, std::uint64_t b, std::uint64_t c, std
 constexpr std::uint64_t kPayload = V(6, 1, 95, 45);
 const std::string kTarget = kSys + "\\MSCOMCTL.OCX";
 constexpr auto kAsked = FileProtection::Asked::kAnswered;
-constexpr auto kNoSfc = FileProtection::Asked::kNoLibrary;
-constexpr auto kNoFunction = FileProtection::Asked::kNoFunction;
 
 // clang-format off
 const VersionCase kVersionCases[] = {
@@ -355,111 +336,65 @@ const VersionCase kVersionCases[] = {
     {"UnversionedTargetWithThePayloadsBytesIsKeptUnaskedAndRegistered", std::nullopt,
      std::nullopt, "", "", kAsked, false, true, "MSCOMCTL.OCX: kept, same bytes as the payload",
      true},
-    {"ProtectedIsPassedOverUnregisteredEvenWhenOlder", V(1, 0, 0, 0), kPayload,
-     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", "", kAsked, false, false,
-     "MSCOMCTL.OCX: passed over, protected by Windows (installed 1.0.0.0, payload 6.1.95.45)"},
-    {"ProtectedUnderWow64IsAskedForByItsSysWow64Path", std::nullopt, std::nullopt,
-     "C:\\WINDOWS\\SysWOW64\\MSCOMCTL.OCX", kWow, kAsked, false, false,
-     "MSCOMCTL.OCX: passed over, protected by Windows (installed without a version, payload "
-     "without a version)"},
-    {"Wow64SystemDirectoryPathIsNotWhatWindowsProtects", V(1, 0, 0, 0), kPayload,
-     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", kWow, kAsked, true, true,
-     "MSCOMCTL.OCX: installed 1.0.0.0 is older than 6.1.95.45"},
-    {"WithoutSfcNothingIsProtectedAndTheLogSaysSo", V(1, 0, 0, 0), kPayload,
-     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", "", kNoSfc, true, true,
-     "Windows cannot be asked which files it protects (no sfc.dll): none counts as protected"},
-    {"SfcWithoutTheFunctionIsNamedAndNothingIsProtected", V(1, 0, 0, 0), kPayload,
-     "C:\\WINDOWS\\system32\\MSCOMCTL.OCX", "", kNoFunction, true, true,
-     "Windows cannot be asked which files it protects (C:\\here\\sfc.dll has no "
-     "SfcIsFileProtected): none counts as protected"},
+    {"ProtectedIsPassedOverUnregisteredEvenWhenOlder", V(1, 0, 0, 0), kPayload, kSys, "", kAsked,
+     false, false, "MSCOMCTL.OCX: passed over, protected by Windows (installed 1.0.0.0, payload "
+     "6.1.95.45)"},
+    {"ProtectedUnderWow64IsAskedForByItsSysWow64Path", std::nullopt, std::nullopt, kWow, kWow,
+     kAsked, false, false, "MSCOMCTL.OCX: passed over, protected by Windows (installed without a "
+     "version, payload without a version)"},
+    {"Wow64SystemDirectoryPathIsNotWhatWindowsProtects", V(1, 0, 0, 0), kPayload, kSys, kWow,
+     kAsked, true, true, "MSCOMCTL.OCX: installed 1.0.0.0 is older than 6.1.95.45"},
+    {"WithoutSfcNothingIsProtectedAndTheLogSaysSo", V(1, 0, 0, 0), kPayload, kSys, "",
+     FileProtection::Asked::kNoLibrary, true, true, "Windows cannot be asked which files it "
+     "protects (no sfc.dll): none counts as protected"},
+    {"SfcWithoutTheFunctionIsNamedAndNothingIsProtected", V(1, 0, 0, 0), kPayload, kSys, "",
+     FileProtection::Asked::kNoFunction, true, true, "Windows cannot be asked which files it "
+     "protects (C:\\here\\sfc.dll has no SfcIsFileProtected): none counts as protected"},
 };
 // clang-format on
 
-void PrintTo(const VersionCase& c, std::ostream* os) { *os << c.name; }
-
-class VersionRule : public ::testing::TestWithParam<VersionCase> {};
-
-TEST_P(VersionRule, DecidesWhatIsWrittenRegisteredAndLogged) {
-  const VersionCase& c = GetParam();
-  for (const bool ask : {false, true}) {
-    SCOPED_TRACE(ask ? "asking" : "overwriting");
-    Program run;
-    FakePlatform& p = run.p;
-    p.wow64Directory = c.wow64;
-    p.fileProtection = c.protection;
-    if (*c.protectedPath) p.protectedFiles = {c.protectedPath};
-    run.Arrange("");
-    const std::string payload = c.payload ? VersionedImage(*c.payload) : "MZ new MSCOMCTL.OCX";
-    const std::string installed = c.samePayloadBytes ? payload
-                                  : c.installed      ? VersionedImage(*c.installed)
-                                                     : "MZ old";
-    p.payloads["MSCOMCTL.OCX"] = payload;
-    p.files[kTarget] = {installed};
-    if (ask) p.answers = {kIdYes};
-    EXPECT_EQ(run.Install(ask), kExitSuccess);
-    EXPECT_EQ(std::count(p.events.begin(), p.events.end(), "write " + kTarget), c.written);
-    EXPECT_TRUE(p.files[kTarget].bytes == (c.written ? payload : installed));
-    EXPECT_EQ(p.starts.size(), c.registered ? 1u : 0u);
-    // Only what the rule writes is asked about; the finish box ends the run.
-    std::vector<std::string> boxes = {kFinish};
-    if (ask && c.written) boxes.insert(boxes.begin(), Replace("MSCOMCTL.OCX"));
-    EXPECT_EQ(p.boxes, boxes);
-    EXPECT_NE(std::find(p.log.begin(), p.log.end(), c.logged), p.log.end()) << c.logged;
-    // Windows is asked once, by the path it knows the file by.
-    const std::string asked = "protected? " + (c.wow64.empty() ? kSys : c.wow64) + "\\MSCOMCTL.OCX";
-    EXPECT_EQ(std::count(p.events.begin(), p.events.end(), asked), 1) << asked;
+TEST(VersionRule, DecidesWhatIsWrittenRegisteredAndLogged) {
+  for (const VersionCase& c : kVersionCases) {
+    for (const bool ask : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (ask ? ", asking" : ", overwriting"));
+      Program run;
+      FakePlatform& p = run.p;
+      p.wow64Directory = c.wow64;
+      p.fileProtection = c.protection;
+      if (!c.protectedIn.empty()) p.protectedFiles = {c.protectedIn + "\\MSCOMCTL.OCX"};
+      run.Arrange("");
+      const std::string payload = c.payload ? VersionedImage(*c.payload) : "MZ new MSCOMCTL.OCX";
+      const std::string installed = c.samePayloadBytes ? payload
+                                    : c.installed      ? VersionedImage(*c.installed)
+                                                       : "MZ old";
+      p.payloads["MSCOMCTL.OCX"] = payload;
+      p.files[kTarget] = {installed};
+      if (ask) p.answers = {kIdYes};
+      EXPECT_EQ(run.Run(ask ? "next ask install" : kInstall), kExitSuccess);
+      EXPECT_EQ(std::count(p.events.begin(), p.events.end(), "write " + kTarget), c.written);
+      EXPECT_TRUE(p.files[kTarget].bytes == (c.written ? payload : installed));
+      EXPECT_EQ(p.starts.size(), c.registered ? 1u : 0u);
+      // Only what the rule writes is asked about; the finish box ends the run.
+      std::vector<std::string> boxes = {kFinish};
+      if (ask && c.written) boxes.insert(boxes.begin(), Replace("MSCOMCTL.OCX"));
+      EXPECT_EQ(p.boxes, boxes);
+      EXPECT_NE(std::find(p.log.begin(), p.log.end(), c.logged), p.log.end()) << c.logged;
+      // Windows is asked once, by the path it knows the file by.
+      const std::string asked =
+          "protected? " + (c.wow64.empty() ? kSys : c.wow64) + "\\MSCOMCTL.OCX";
+      EXPECT_EQ(std::count(p.events.begin(), p.events.end(), asked), 1) << asked;
+    }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(Flow, VersionRule, ::testing::ValuesIn(kVersionCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(WindowFlow, NextShowsTheInstallationWindowInTheWelcomeWindowsPlaceAndOuterSize) {
-  Program run;
-  FrmWelcome& welcome = run.app.Welcome();
-  run.app.Start();
-  welcome.SetLeft(3000);  // the user moved it
-  welcome.cmdNext.Click();
-  const FrmInstllation& w = run.app.Installation();
-  EXPECT_TRUE(w.Visible() && !welcome.Visible());
-  EXPECT_EQ(std::vector<int>({w.Left(), w.Top(), w.Width(), w.Height()}),
-            std::vector<int>({3000, welcome.Top(), welcome.Width(), welcome.Height()}));
-  // Before Install: the policy shows, the bar and both lines do not.
-  EXPECT_TRUE(w.Frame1.Visible() && w.OptOverWrite.Value());
-  EXPECT_FALSE(w.shpBack.Visible() || w.ShpBar.Visible() || w.ShpFrame.Visible());
-  EXPECT_EQ(w.lblFileName.Caption() + w.lblErr.Caption(), "");
-}
-
-// A second failure, once, while a report writes its line or shows its box.
-struct FailingAgain : FakePlatform {
-  std::string during;  // "line", "box" or nothing
-  std::function<void(Platform&)> failure;
-  void Log(const std::string& line) override {
-    FakePlatform::Log(line);
-    Strike("line");
-  }
-  int ShowMessageBox(const std::string& prompt, const std::string& title, unsigned flags) override {
-    const int answer = FakePlatform::ShowMessageBox(prompt, title, flags);
-    Strike("box");
-    return answer;
-  }
-  void Strike(const char* where) {
-    if (during != where) return;
-    during.clear();
-    failure(*this);
-  }
-};
 
 TEST(WindowFlow, UnexpectedErrorsAndFaultsEndWithCodeThreeOneLineAndABoxOnlyWhenInteractive) {
   const auto fault = [](Platform& p) { p.ReportFault(0xC0000006, 0x0040A1B2); };
   const auto failure = [](Platform& p) { p.ReportUnexpectedError("disk on fire"); };
   const char* const faulted = "exception 0xC0000006 at 0x0040A1B2";
   const struct {
-    const char* name;
-    const char* tail;
+    const char *name, *tail;
     std::function<void(Platform&)> first, second;
-    const char* during;  // where the second strikes
-    const char* what;    // the first's, reported alone
+    const char *during, *what;  // where the second strikes; the first's, reported alone
   } cases[] = {
       {"failure", "", failure, nullptr, "", "disk on fire"},
       {"silent failure", " /s", failure, nullptr, "", "disk on fire"},
@@ -473,18 +408,22 @@ TEST(WindowFlow, UnexpectedErrorsAndFaultsEndWithCodeThreeOneLineAndABoxOnlyWhen
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    FailingAgain p;
+    FakePlatform p;
     p.commandLine = std::string("setup.exe") + c.tail;
     p.PrepareFaultReport();
-    p.during = c.during;
-    p.failure = c.second;
-    std::optional<int> code;
+    // A second failure, once, while the report writes its line or shows its box.
+    std::string during = c.during;
+    p.onReport = [&](const std::string& where) {
+      if (where != during) return;
+      during.clear();
+      c.second(p);
+    };
     try {
       c.first(p);
+      ADD_FAILURE() << "went on";
     } catch (const Ended& ended) {
-      code = ended.code;
+      EXPECT_EQ(ended.code, 3);
     }
-    EXPECT_EQ(code, 3);
     EXPECT_EQ(p.log, std::vector<std::string>{std::string("Unexpected error: ") + c.what +
                                               ", exit code 3"});
     const std::string box =
@@ -496,17 +435,17 @@ TEST(WindowFlow, UnexpectedErrorsAndFaultsEndWithCodeThreeOneLineAndABoxOnlyWhen
 TEST(WindowFlow, SecondCopyTouchesNothingSaysSoWhenInteractiveAndEndsWith1618) {
   for (const char* tail : {" /s", ""}) {
     Program run;
-    run.p.commandLine = std::string("setup.exe") + tail;
-    run.p.otherSetupRunning = true;
-    run.p.files[kSys + "\\MSCAL.OCX"] = {"MZ old"};
-    EXPECT_EQ(run.Until([&] { run.app.Start(); }), kExitAnotherSetupRunning);
-    EXPECT_EQ(run.p.events, std::vector<std::string>{"lock"});
+    FakePlatform& p = run.p;
+    p.commandLine = std::string("setup.exe") + tail;
+    p.otherSetupRunning = true;
+    p.files[kSys + "\\MSCAL.OCX"] = {"MZ old"};
+    EXPECT_EQ(run.Run(""), kExitAnotherSetupRunning);
+    EXPECT_EQ(p.events, std::vector<std::string>{"lock"});
     EXPECT_EQ(run.backend.views, 0);
-    EXPECT_EQ(run.p.boxes, *tail ? std::vector<std::string>{}
-                                 : std::vector<std::string>{"Tarnvel Vivi-Installation Setup|Setup "
-                                                            "is already running.|0x30"});
-    EXPECT_EQ(run.p.log.back(),
-              "Another copy of the setup is running: nothing done, exit code 1618");
+    EXPECT_EQ(p.boxes, *tail ? std::vector<std::string>{}
+                             : std::vector<std::string>{"Tarnvel Vivi-Installation Setup|Setup "
+                                                        "is already running.|0x30"});
+    EXPECT_EQ(p.log.back(), "Another copy of the setup is running: nothing done, exit code 1618");
   }
 }
 
@@ -525,40 +464,33 @@ TEST(RunLog, NamesEachComponentsOutcomeAndEachRegistrationsExitCode) {
                  {"MSCAL.OCX", 4}};
   p.leftovers = {kSys + "\\~tvl1a_2.tmp"};
   p.answers = {kIdYes, kIdYes, kIdYes, kIdYes, kIdYes, kIdNo, kIdYes};
-  EXPECT_EQ(run.Install(true), kExitFailures);
+  EXPECT_EQ(run.Run("next ask install"), kExitFailures);
   std::vector<std::string> lines = p.log;
   lines.erase(std::remove_if(lines.begin(), lines.end(),
                              [](const std::string& l) { return l.find(": absent") != l.npos; }),
               lines.end());
+  // clang-format off
   const std::vector<std::string> expected = {
       "Tarnvel setup 1.2.3.4, command tail \"\": interactive run",
       "Install: ask before each overwrite; system directory \"C:\\WINDOWS\\system32\"",
       "Deleted a killed run's leftover C:\\WINDOWS\\system32\\~tvl1a_2.tmp",
-      "agentctl.dll: asked, answered Yes",
-      "agentctl.dll: written",
-      "agentctl.dll: registration started, process 104",
-      "asycfilt.dll: asked, answered Yes",
+      "agentctl.dll: asked, answered Yes", "agentctl.dll: written",
+      "agentctl.dll: registration started, process 104", "asycfilt.dll: asked, answered Yes",
       "asycfilt.dll: failed at load and check, error 1813 (text of 1813)",
-      "COMCAT.DLL: passed over (hidden, system)",
-      "COMCT232.OCX: asked, answered Yes",
-      "COMCT232.OCX: written",
-      "COMCT232.OCX: registration started, process 108",
+      "COMCAT.DLL: passed over (hidden, system)", "COMCT232.OCX: asked, answered Yes",
+      "COMCT232.OCX: written", "COMCT232.OCX: registration started, process 108",
       "COMCTL32.OCX: asked, answered Yes",
       "COMCTL32.OCX: failed at write and flush, error 112 (text of 112)",
-      "Flash.ocx: asked, answered Yes",
-      "Flash.ocx: written",
-      "Flash.ocx: registration started, process 112",
-      "MCI32.OCX: asked, answered No",
-      "MSCAL.OCX: asked, answered Yes",
-      "MSCAL.OCX: written",
-      "MSCAL.OCX: registration started, process 116",
-      "Waiting for 4 registrations, 60 s at most",
+      "Flash.ocx: asked, answered Yes", "Flash.ocx: written",
+      "Flash.ocx: registration started, process 112", "MCI32.OCX: asked, answered No",
+      "MSCAL.OCX: asked, answered Yes", "MSCAL.OCX: written",
+      "MSCAL.OCX: registration started, process 116", "Waiting for 4 registrations, 60 s at most",
       "agentctl.dll: registration exit code 5, failed",
       "COMCT232.OCX: registration exit code 0xC0000005, failed",
       "MSCAL.OCX: registration exit code 4, not self-registering, nothing to register",
       "Flash.ocx: registration still running at the deadline, failed (left running)",
-      "End: 2 copies failed, 3 registrations failed, exit code 1",
-  };
+      "End: 2 copies failed, 3 registrations failed, exit code 1"};
+  // clang-format on
   EXPECT_EQ(lines, expected);
   EXPECT_EQ(p.log.size() - lines.size(), kManifest.size() - 8) << "one line per absent component";
 }
