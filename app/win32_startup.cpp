@@ -8,6 +8,7 @@
 #include "app/win32_startup.h"
 
 #include <cstring>
+#include <iterator>
 
 namespace tarnvel {
 
@@ -72,11 +73,15 @@ FARPROC SystemFunctionAddress(const wchar_t* library, const char* name) {
 }
 
 HMODULE LoadSystemLibrary(const char* name) {
-  for (const Library& library : kLibraries) {
+  // Each function bound on first use asks again: loaded once, kept for the run.
+  static HMODULE loaded[std::size(kLibraries)] = {};
+  for (std::size_t i = 0; i < std::size(kLibraries); ++i) {
+    const Library& library = kLibraries[i];
     if (_stricmp(library.name, name) != 0) continue;
+    if (loaded[i] != nullptr) return loaded[i];
     for (const char* brought : library.brings)
       if (brought != nullptr) LoadFromSystemDirectory(brought);
-    return LoadFromSystemDirectory(library.name);
+    return loaded[i] = LoadFromSystemDirectory(library.name);
   }
   return nullptr;
 }
