@@ -229,10 +229,11 @@ std::vector<std::string> LogsIn(const std::string& folder) {
   return logs;
 }
 
-Traced RunTracingLibraries(const std::string& image, const std::string& arguments) {
+Traced RunTracingLibraries(const std::string& image, const std::string& arguments,
+                           const std::string& folder, const std::string& temporary) {
   Traced traced;
   // Its debugger is this thread; the Process ends it should the deadline pass.
-  const Process process(image, arguments, "", DEBUG_ONLY_THIS_PROCESS);
+  const Process process(image, arguments, folder, DEBUG_ONLY_THIS_PROCESS, temporary);
   const ULONGLONG deadline = ::GetTickCount64() + DeadlineMs();
   DEBUG_EVENT event{};
   while (process.Started() && !traced.exitCode &&
@@ -298,8 +299,10 @@ bool WaitUntil(const std::string& what, const std::function<bool()>& done,
 }
 
 Process::Process(const std::string& image, const std::string& arguments, const std::string& folder,
-                 DWORD creationFlags)
+                 DWORD creationFlags, const std::string& temporary)
     : name_(image.substr(image.find_last_of('\\') + 1)) {
+  std::optional<TemporaryFolderAt> inherited;
+  if (!temporary.empty()) inherited.emplace(temporary);
   std::wstring commandLine = Utf16From("\"" + image + "\" " + arguments);
   const std::wstring current = Utf16From(folder);
   STARTUPINFOW startup{};

@@ -48,13 +48,15 @@ class TemporaryFolderAt {
 // This run's logs in `folder`: "Tarnvel setup *.log", by name.
 std::vector<std::string> LogsIn(const std::string& folder);
 
-// Runs `image` to its end as its debugger: the exit code (none at the
-// deadline) and the lower-case file name of every library it loaded.
+// Runs `image` to its end as its debugger, as Process starts it: the exit
+// code (none at the deadline) and the lower-case file name of every library
+// it loaded.
 struct Traced {
   std::optional<DWORD> exitCode;
   std::set<std::string> libraries;
 };
-Traced RunTracingLibraries(const std::string& image, const std::string& arguments);
+Traced RunTracingLibraries(const std::string& image, const std::string& arguments,
+                           const std::string& folder = "", const std::string& temporary = "");
 
 // For a process this thread started with DEBUG_ONLY_THIS_PROCESS: holds it at
 // its first read of the page at `offset` from its image's base, runs `held`
@@ -66,11 +68,13 @@ bool HoldAtFirstRead(std::uintptr_t offset, const std::function<void()>& held);
 bool WaitUntil(const std::string& what, const std::function<bool()>& done,
                const std::function<std::string()>& seen = nullptr);
 
-// A started program. One still running when this goes (a failed test) is ended.
+// A started program, in `folder` and with its temporary folder at
+// `temporary` where given. One still running when this goes (a failed test)
+// is ended.
 class Process {
  public:
   Process(const std::string& image, const std::string& arguments, const std::string& folder = "",
-          DWORD creationFlags = 0);
+          DWORD creationFlags = 0, const std::string& temporary = "");
   ~Process();
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;

@@ -30,11 +30,13 @@ const struct {
     {"MSFLXGRD.OCX", 0, MAKELONG(0, 6), MAKELONG(69, 81), false, true},  // the same
 };
 
-// Run twice: the second run, on a machine now up to date, writes nothing;
-// it also finds no file protection to ask, for an empty override disables
-// Wine's sfc.dll. Wine's own DLLs stay untouched, and the prefix still runs
-// programs on them.
-TEST(SilentRun, WritesOnlyOlderTargetsRegistersWrittenAndKeptShowsNothingLeavesNothing) {
+// Run twice, each time as its debugger, which sees every library it loads:
+// the windowing libraries and advapi32 are for an interactive run, and a
+// silent one loads none of them, so it shows nothing and needs no display.
+// The second run, on a machine now up to date, writes nothing; it also finds
+// no file protection to ask, for an empty override disables Wine's sfc.dll.
+// Wine's own DLLs stay untouched, and the prefix still runs programs on them.
+TEST(SilentRun, WritesOnlyOlderTargetsRegistersWrittenAndKeptLoadsNoWindowingLeavesNothing) {
   Targets targets;
   std::map<std::string, std::string> placed;
   for (const auto& t : kSilentTargets) {
@@ -53,20 +55,13 @@ TEST(SilentRun, WritesOnlyOlderTargetsRegistersWrittenAndKeptShowsNothingLeavesN
   constexpr char kOverrides[] = "Software\\Wine\\DllOverrides";
   for (const int round : {1, 2}) {
     SCOPED_TRACE(round);
-    std::optional<TemporaryFolderAt> temporary(logs);
     if (round == 2) ::RegSetKeyValueA(HKEY_CURRENT_USER, kOverrides, "sfc", REG_SZ, "", 1);
-    Process setup(setupExe, "/s", current);
-    temporary.reset();
-    ASSERT_TRUE(setup.Started());
-    std::set<std::string> windows;
-    const bool ended = WaitUntil("setup.exe /s to end", [&] {
-      for (HWND window : WindowsOf(setup.Id())) windows.insert(TextOf(window));
-      return !setup.Running();
-    });
+    const Traced run = RunTracingLibraries(setupExe, "/s", current, logs);
     ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kOverrides, "sfc");
-    ASSERT_TRUE(ended);
-    EXPECT_EQ(setup.Exit(), 0u);
-    EXPECT_EQ(windows, std::set<std::string>{});
+    EXPECT_EQ(run.exitCode, std::optional<DWORD>(0));
+    EXPECT_EQ(run.libraries.count("kernel32.dll"), 1u) << "the libraries it loads are not seen";
+    for (const char* library : {"user32.dll", "gdi32.dll", "advapi32.dll"})
+      EXPECT_EQ(run.libraries.count(library), 0u) << library;
   }
   WaitUntil("the targets to be registered, or the planted regsvr32.exe to run", [&] {
     for (const auto& t : kSilentTargets)
@@ -87,61 +82,20 @@ TEST(SilentRun, WritesOnlyOlderTargetsRegistersWrittenAndKeptShowsNothingLeavesN
   // What each target met, and that the second run wrote nothing.
   const std::vector<std::string> log = LogTexts(logs);
   ASSERT_EQ(log.size(), 2u);
-  ExpectLines(log[0], {"agentctl.dll: written", "MSINET.OCX: registration exit code 0, registered",
-                       "PICCLP32.OCX: passed over (hidden)",
-                       "MSCOMCTL.OCX: kept, installed 6.99.0.0 is newer than 6.1.95.45\r\n",
-                       "MSCOMM32.OCX: installed 6.0.81.1 is older than 6.0.81.69\r\n",
-                       "MSCOMM32.OCX: written\r\n",
-                       "MSFLXGRD.OCX: kept, installed 6.0.81.69 is the same as 6.0.81.69\r\n",
-                       "oleaut32.dll: kept, installed ", "olepro32.dll: passed over (system)",
-                       "End: 0 copies failed, 0 registrations failed, exit code 0\r\n"});
+  ExpectLines(
+      log[0],
+      {" Tarnvel setup 1.0.0.0, command tail \"/s\": silent run\r\n", "agentctl.dll: written",
+       "MSINET.OCX: registration exit code 0, registered", "PICCLP32.OCX: passed over (hidden)",
+       "MSCOMCTL.OCX: kept, installed 6.99.0.0 is newer than 6.1.95.45\r\n",
+       "MSCOMM32.OCX: installed 6.0.81.1 is older than 6.0.81.69\r\n", "MSCOMM32.OCX: written\r\n",
+       "MSFLXGRD.OCX: kept, installed 6.0.81.69 is the same as 6.0.81.69\r\n",
+       "oleaut32.dll: kept, installed ", "olepro32.dll: passed over (system)",
+       "End: 0 copies failed, 0 registrations failed, exit code 0\r\n"});
   const std::string noSfc = "Windows cannot be asked which files it protects (no sfc.dll)";
   EXPECT_EQ(log[0].find(noSfc), std::string::npos) << log[0];
   ExpectLines(log[1], {noSfc});
   EXPECT_EQ(log[1].find(": written"), std::string::npos) << log[1];
   EXPECT_EQ(Process(SystemDirectory() + "\\cmd.exe", "/c exit 7").Exit(), 7u);
-}
-
-// The windowing libraries and advapi32 are for an interactive run: a silent
-// one, with nothing to write or three files, loads none of them, nor needs a
-// display, and waits for each registration: one that fails makes it a failed
-// run. Nor does its log: the run with targets keeps one, the other cannot,
-// for its temporary folder is a file, and ends no differently.
-TEST(SilentRun, LoadsNoWindowingLibraryWhetherOrNotItWritesOrKeepsALog) {
-  const std::string logs = NewFolder("tarnvel_traced_log");
-  const std::string notAFolder = logs + "\\not a folder";
-  ASSERT_TRUE(WriteWhole(notAFolder, "a file"));
-  for (const bool writes : {false, true}) {
-    SCOPED_TRACE(writes ? "three targets present" : "no target present, no log");
-    const StandInRegsvr32 standIn;
-    Targets targets;
-    if (writes) {
-      targets.Place("MSINET.OCX");    // the stand-in fails it: 5
-      targets.Place("SYSINFO.OCX");   // nothing to register: 4
-      targets.Place("MSCOMM32.OCX");  // 0
-    }
-    std::optional<TemporaryFolderAt> temporary(writes ? logs : notAFolder);
-    const Traced run = RunTracingLibraries(kSetupExe, "/s");
-    temporary.reset();
-    EXPECT_EQ(run.exitCode, std::optional<DWORD>(writes ? 1 : 0));
-    EXPECT_EQ(run.libraries.count("kernel32.dll"), 1u) << "the libraries it loads are not seen";
-    for (const char* library : {"user32.dll", "gdi32.dll", "advapi32.dll"})
-      EXPECT_EQ(run.libraries.count(library), 0u) << library;
-    EXPECT_TRUE(!writes || ReadWhole(Target("MSCOMM32.OCX")) == Payload("MSCOMM32.OCX"));
-  }
-  // Every registration waited for, its exit code read.
-  const std::vector<std::string> log = LogTexts(logs);
-  ASSERT_EQ(log.size(), 1u);
-  const std::string first = " Tarnvel setup 1.0.0.0, command tail \"/s\": silent run\r\n";
-  const std::string last = " End: 0 copies failed, 1 registration failed, exit code 1\r\n";
-  EXPECT_EQ(log[0].substr(3 + 12, first.size()), first)
-      << "after the byte-order mark and the time\n"
-      << log[0];
-  EXPECT_EQ(log[0].substr(log[0].size() - std::min(log[0].size(), last.size())), last) << log[0];
-  ExpectLines(log[0], {"MSINET.OCX: registration exit code 5, failed\r\n",
-                       "SYSINFO.OCX: registration exit code 4, not self-registering",
-                       "MSCOMM32.OCX: registration exit code 0, registered\r\n"});
-  EXPECT_EQ(ReadWhole(notAFolder), "a file");
 }
 
 constexpr char kWelcome[] = "Welcome to Tarnvel Installation setup";
@@ -189,10 +143,13 @@ MessageBoxShown NextBox(const Process& setup, const std::string& title, const st
   return shown;
 }
 
-// Next >> on the welcome window: the installation window takes its place.
+// The welcome window's close box asks, and No keeps it; then Next >>: the
+// installation window takes its place.
 HWND OpenInstallation(const Process& setup) {
   const HWND welcome = WaitForWindow(setup, kWelcome);
   if (welcome == nullptr) return nullptr;
+  ::PostMessageA(welcome, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(Answer(NextBox(setup, kCancelTitle, kCancelPrompt), IDNO));
   RECT welcomeRect, installationRect;
   ::GetWindowRect(welcome, &welcomeRect);
   Click(ButtonOf(welcome, "Next >>"));
@@ -203,7 +160,7 @@ HWND OpenInstallation(const Process& setup) {
   return installation;
 }
 
-TEST(GuiRun, AskModeShowsEachQuestionOverTheGrownBarAndEndsWithTheFinishMessage) {
+TEST(GuiRun, CloseBoxAnsweredNoThenAskModeShowsEachQuestionOverTheGrownBarToTheFinish) {
   Targets targets;
   targets.Place("MSCOMCTL.OCX");  // entry 12: Yes
   targets.Place("SYSINFO.OCX");   // entry 25: Cancel, then No
@@ -239,15 +196,6 @@ TEST(GuiRun, AskModeShowsEachQuestionOverTheGrownBarAndEndsWithTheFinishMessage)
   EXPECT_TRUE(
       WaitUntil("MSCOMCTL.OCX to be registered", [] { return Registered("MSCOMCTL.OCX"); }));
   EXPECT_EQ(Matching(PlantMarks(), "*"), std::vector<std::string>{}) << "planted, and loaded";
-}
-
-TEST(GuiRun, CloseBoxAsksToConfirmAndYesEndsWithTheCancelledCode) {
-  Process setup(kSetupExe, "");
-  const HWND welcome = WaitForWindow(setup, kWelcome);
-  ASSERT_NE(welcome, nullptr);
-  ::PostMessageA(welcome, WM_SYSCOMMAND, SC_CLOSE, 0);
-  ASSERT_TRUE(Answer(NextBox(setup, kCancelTitle, kCancelPrompt), IDYES));
-  EXPECT_EQ(setup.Exit(), 2u);
 }
 
 // Release builds: these need the payload checksums and the signing script.

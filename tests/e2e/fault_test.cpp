@@ -46,9 +46,7 @@ TEST(SilentRun, ImageCutShortMidRunEndsWithCode3TheFaultLoggedNoWindowAndEveryTa
 
   const std::vector<HWND> before = WindowsOf(0);
   const std::string logs = NewFolder("tarnvel_cut_log");
-  std::optional<TemporaryFolderAt> temporary(logs);
-  Process setup(exe, "/s", folder, DEBUG_ONLY_THIS_PROCESS);
-  temporary.reset();
+  Process setup(exe, "/s", folder, DEBUG_ONLY_THIS_PROCESS, logs);
   ASSERT_TRUE(setup.Started());
   // Held as it first reads the second target's payload, the first target
   // written. Wine, like Windows, opens a running image to no writer: the cut

@@ -104,9 +104,7 @@ TEST(RestartRun,
   for (std::size_t run = 1; run <= 2; ++run) {
     SCOPED_TRACE(run);
     ASSERT_TRUE(run == 1 || WriteWhole(leftover, "MZ")) << "a leftover planted for run 2";
-    std::optional<TemporaryFolderAt> temporary(logs);
-    Process setup(from + "\\setup.exe", "/s", from);
-    temporary.reset();
+    Process setup(from + "\\setup.exe", "/s", from, 0, logs);
     EXPECT_EQ(setup.Exit(), 3010u);
     std::vector<std::string> queued = Matching(SystemDirectory(), "~tvl*");
     EXPECT_EQ(queued.size(), run) << "the first run's file is kept";
