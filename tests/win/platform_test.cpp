@@ -1,15 +1,13 @@
-// The Win32 platform, the extraction and the silent run on the real file
-// system, in folders of the test's own; start-up hardening; setup.exe's
-// resources. The payloads are platform_test.rc's.
+// The Win32 platform and the extraction on the real file system, in folders
+// of the test's own; the fault end; start-up hardening; setup.exe's
+// resources. The payload is platform_test.rc's.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <set>
-#include <utility>
 
-#include "app/setup_app.h"
 #include "app/win32_fault_end.h"
 #include "app/win32_platform.h"
 #include "app/win32_startup.h"
@@ -23,22 +21,7 @@ const std::string kTestPayload =
     std::string("MZ\x90\0\0\xFF", 6) + " tvltest payload 0123456789abcdefghijklmnopqrstuvwxyz";
 constexpr DWORD kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 constexpr char kEndInPump[] = "--end-in-pump";
-constexpr char kInstallIn[] = "--install-in";
 constexpr char kOverflowStack[] = "--overflow-stack";
-
-// The silent run with a folder of the caller's as its system directory,
-// leaving the machine-wide lock to setup.exe's own runs in other tests.
-class FolderPlatform : public Win32Platform {
- public:
-  explicit FolderPlatform(std::string folder) : folder_(std::move(folder)) {}
-  std::string CommandLine() override { return "setup.exe /s"; }
-  std::string SystemDirectory() override { return folder_; }
-  std::string Wow64SystemDirectory() override { return ""; }
-  bool TakeSetupLock() override { return true; }
-
- private:
-  std::string folder_;
-};
 
 std::string Self() {
   char self[MAX_PATH];
@@ -260,9 +243,7 @@ __attribute__((noinline)) int Deeper(int depth, volatile const char* caller) {
 // The child, an interactive run, overflows its stack: the report still gets its box.
 TEST(FaultEnd, StackOverflowEndsInTheReportBoxThenExitCode3WithTheExceptionLogged) {
   const std::string folder = NewFolder("tvltest_fault");
-  std::optional<TemporaryFolderAt> temporary(folder + "\\");
-  Process child(Self(), std::string(kOverflowStack) + " 1");
-  temporary.reset();
+  Process child(Self(), std::string(kOverflowStack) + " 1", "", 0, folder + "\\");
   const MessageBoxShown shown = WaitForMessageBox(child);
   const std::string report = "An unexpected error ended the setup:\r\n";
   const std::string overflow = "exception 0xC00000FD at 0x";
@@ -277,44 +258,6 @@ TEST(FaultEnd, StackOverflowEndsInTheReportBoxThenExitCode3WithTheExceptionLogge
   const std::string last =
       "Unexpected error: " + shown.text.substr(report.size()) + ", exit code 3\r\n";
   EXPECT_EQ(log.substr(log.size() - std::min(log.size(), last.size())), last) << log;
-}
-
-// Volume serial and file index: the same file, not merely the same bytes.
-std::vector<DWORD> IdentityOf(const std::string& path) {
-  const UniqueHandle file(::CreateFileA(path.c_str(), 0,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, 0, nullptr));
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!file || !::GetFileInformationByHandle(file.Get(), &info)) return {};
-  return {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-}
-
-// Two silent runs over a folder standing for the system directory, with a
-// payload that has no version record and a regsvr32.exe that registers
-// nothing: the first writes the payload, the second keeps the very file.
-TEST(Unversioned, SecondRunKeepsTheFileTheFirstWroteAndRegistersItAgain) {
-  const std::string folder = NewFolder("tvltest_twice");
-  const std::string target = folder + "\\agentctl.dll";
-  ASSERT_TRUE(WriteWhole(target, "MZ agentctl, the copy before"));
-  ASSERT_TRUE(Copy(BuildPath(TARNVEL_STAND_IN_REGSVR32), folder + "\\regsvr32.exe"));
-  const std::string logs = NewFolder("tvltest_twice_log");
-  std::vector<std::vector<DWORD>> identities = {IdentityOf(target)};
-  for (int run : {1, 2}) {
-    SCOPED_TRACE(run);
-    const TemporaryFolderAt temporary(logs);
-    EXPECT_EQ(Process(Self(), kInstallIn + (" \"" + folder + "\"")).Exit(), 0u);
-    EXPECT_EQ(ReadWhole(target), "MZ agentctl stand-in");
-    identities.push_back(IdentityOf(target));
-    EXPECT_EQ(identities.back().size(), 3u);
-  }
-  EXPECT_NE(identities[1], identities[0]) << "the first run wrote no new file";
-  EXPECT_EQ(identities[2], identities[1]) << "the second run wrote it again";
-  const std::vector<std::string> logged = LogsIn(logs);
-  ASSERT_EQ(logged.size(), 2u);
-  const std::string second = ReadWhole(logs + "\\" + logged[1]).value_or("");
-  for (const char* line : {" agentctl.dll: kept, same bytes as the payload\r\n",
-                           " agentctl.dll: registration exit code 0, registered\r\n"})
-    EXPECT_NE(second.find(line), std::string::npos) << line << " in\n" << second;
 }
 
 TEST(SetupResources, IconGroup1HoldsTheOneImage30001) {
@@ -368,11 +311,6 @@ int main(int argc, char** argv) {
     std::int16_t errCount = 0;
     tarnvel::SaveResToDisk(platform, errCount, 1, "TVLTEST.DLL", argv[3]);
     return 99;  // not reached: the program ends in the pump
-  }
-  if (argc == 3 && std::strcmp(argv[1], tarnvel::test::kInstallIn) == 0) {
-    tarnvel::test::FolderPlatform platform(argv[2]);
-    tarnvel::SetupApp(platform).Start();
-    return 99;  // not reached: the run ends the program
   }
   if (argc == 3 && std::strcmp(argv[1], tarnvel::test::kOverflowStack) == 0) {
     tarnvel::Win32Platform platform;
