@@ -310,6 +310,7 @@ struct VersionCase {
   std::string protectedIn, wow64;    // where Windows protects it; the redirected system directory
   FileProtection::Asked protection;  // whether Windows can be asked
   bool written, registered;
+  int compared;                   // how often the bytes are compared: only without a version
   const char* logged;             // a line of the log, whole
   bool samePayloadBytes = false;  // the target holds the payload, byte for byte
 };
@@ -323,32 +324,40 @@ constexpr auto kAsked = FileProtection::Asked::kAnswered;
 
 // clang-format off
 const VersionCase kVersionCases[] = {
-    {"NewerIsKeptAndRegistered", V(6, 1, 98, 46), kPayload, "", "", kAsked, false, true,
+    {"NewerIsKeptAndRegistered", V(6, 1, 98, 46), kPayload, "", "", kAsked, false, true, 0,
      "MSCOMCTL.OCX: kept, installed 6.1.98.46 is newer than 6.1.95.45"},
-    {"SameVersionIsKeptAndRegistered", kPayload, kPayload, "", "", kAsked, false, true,
+    {"NewerByTheLastWordIsKept", V(6, 1, 95, 46), kPayload, "", "", kAsked, false, true, 0,
+     "MSCOMCTL.OCX: kept, installed 6.1.95.46 is newer than 6.1.95.45"},
+    {"SameVersionIsKeptAndRegistered", kPayload, kPayload, "", "", kAsked, false, true, 0,
      "MSCOMCTL.OCX: kept, installed 6.1.95.45 is the same as 6.1.95.45"},
-    {"OlderIsWrittenAndRegistered", V(6, 1, 95, 44), kPayload, "", "", kAsked, true, true,
+    {"VersionZeroIsAVersion", 0, 0, "", "", kAsked, false, true, 0,
+     "MSCOMCTL.OCX: kept, installed 0.0.0.0 is the same as 0.0.0.0"},
+    {"OlderIsWrittenAndRegistered", V(6, 1, 95, 44), kPayload, "", "", kAsked, true, true, 0,
      "MSCOMCTL.OCX: installed 6.1.95.44 is older than 6.1.95.45"},
-    {"UnversionedTargetIsWritten", std::nullopt, kPayload, "", "", kAsked, true, true,
+    {"HighWordsDecideBeforeLowOnes", V(6, 0, 65535, 65535), kPayload, "", "", kAsked, true, true,
+     0, "MSCOMCTL.OCX: installed 6.0.65535.65535 is older than 6.1.95.45"},
+    {"UnversionedTargetIsWritten", std::nullopt, kPayload, "", "", kAsked, true, true, 1,
      "MSCOMCTL.OCX: written"},
     {"UnversionedPayloadIsWrittenOverANewerTarget", V(9, 0, 0, 0), std::nullopt, "", "", kAsked,
-     true, true, "MSCOMCTL.OCX: written"},
+     true, true, 1, "MSCOMCTL.OCX: written"},
+    {"NeitherVersionedWithOtherBytesIsWritten", std::nullopt, std::nullopt, "", "", kAsked, true,
+     true, 1, "MSCOMCTL.OCX: written"},
     {"UnversionedTargetWithThePayloadsBytesIsKeptUnaskedAndRegistered", std::nullopt,
-     std::nullopt, "", "", kAsked, false, true, "MSCOMCTL.OCX: kept, same bytes as the payload",
+     std::nullopt, "", "", kAsked, false, true, 1, "MSCOMCTL.OCX: kept, same bytes as the payload",
      true},
     {"ProtectedIsPassedOverUnregisteredEvenWhenOlder", V(1, 0, 0, 0), kPayload, kSys, "", kAsked,
-     false, false, "MSCOMCTL.OCX: passed over, protected by Windows (installed 1.0.0.0, payload "
-     "6.1.95.45)"},
+     false, false, 0, "MSCOMCTL.OCX: passed over, protected by Windows (installed 1.0.0.0, "
+     "payload 6.1.95.45)"},
     {"ProtectedUnderWow64IsAskedForByItsSysWow64Path", std::nullopt, std::nullopt, kWow, kWow,
-     kAsked, false, false, "MSCOMCTL.OCX: passed over, protected by Windows (installed without a "
-     "version, payload without a version)"},
+     kAsked, false, false, 0, "MSCOMCTL.OCX: passed over, protected by Windows (installed "
+     "without a version, payload without a version)", true},
     {"Wow64SystemDirectoryPathIsNotWhatWindowsProtects", V(1, 0, 0, 0), kPayload, kSys, kWow,
-     kAsked, true, true, "MSCOMCTL.OCX: installed 1.0.0.0 is older than 6.1.95.45"},
+     kAsked, true, true, 0, "MSCOMCTL.OCX: installed 1.0.0.0 is older than 6.1.95.45"},
     {"WithoutSfcNothingIsProtectedAndTheLogSaysSo", V(1, 0, 0, 0), kPayload, kSys, "",
-     FileProtection::Asked::kNoLibrary, true, true, "Windows cannot be asked which files it "
+     FileProtection::Asked::kNoLibrary, true, true, 0, "Windows cannot be asked which files it "
      "protects (no sfc.dll): none counts as protected"},
     {"SfcWithoutTheFunctionIsNamedAndNothingIsProtected", V(1, 0, 0, 0), kPayload, kSys, "",
-     FileProtection::Asked::kNoFunction, true, true, "Windows cannot be asked which files it "
+     FileProtection::Asked::kNoFunction, true, true, 0, "Windows cannot be asked which files it "
      "protects (C:\\here\\sfc.dll has no SfcIsFileProtected): none counts as protected"},
 };
 // clang-format on
@@ -372,6 +381,7 @@ TEST(VersionRule, DecidesWhatIsWrittenRegisteredAndLogged) {
       if (ask) p.answers = {kIdYes};
       EXPECT_EQ(run.Run(ask ? "next ask install" : kInstall), kExitSuccess);
       EXPECT_EQ(std::count(p.events.begin(), p.events.end(), "write " + kTarget), c.written);
+      EXPECT_EQ(std::count(p.events.begin(), p.events.end(), "compare " + kTarget), c.compared);
       EXPECT_TRUE(p.files[kTarget].bytes == (c.written ? payload : installed));
       EXPECT_EQ(p.starts.size(), c.registered ? 1u : 0u);
       // Only what the rule writes is asked about; the finish box ends the run.
