@@ -199,10 +199,12 @@ TEST(GuiRun, CloseBoxAnsweredNoThenAskModeShowsEachQuestionOverTheGrownBarToTheF
 }
 
 // Release builds: these need the payload checksums and the signing script.
-TEST(ReleaseCopy, DamagedPayloadIsRefusedWhileTheOtherTargetsAreWritten) {
+// The signed copy runs as any other: a payload damaged after the build is
+// refused, the others written and registered.
+TEST(ReleaseCopy, SignedCopyRefusesADamagedPayloadWhileTheOtherTargetsAreWritten) {
   // One byte flipped in the middle of a payload, stored as its file is.
   const std::string damaged = "MSFLXGRD.OCX", payload = Payload(damaged);
-  std::string exe = ReadWhole(kSetupExe).value_or("");
+  std::string exe = ReadWhole(BuildPath(TARNVEL_SIGNED_EXE)).value_or("");
   const std::size_t offset = exe.find(payload);
   ASSERT_NE(offset, std::string::npos) << "no payload " << damaged;
   exe[offset + payload.size() / 2] ^= 0x20;
@@ -217,6 +219,8 @@ TEST(ReleaseCopy, DamagedPayloadIsRefusedWhileTheOtherTargetsAreWritten) {
   EXPECT_TRUE(ReadWhole(Target(damaged)) == OlderCopy(damaged))
       << "the damaged payload was written";
   EXPECT_TRUE(ReadWhole(Target("RICHTX32.OCX")) == Payload("RICHTX32.OCX"));
+  EXPECT_TRUE(
+      WaitUntil("RICHTX32.OCX to be registered", [] { return Registered("RICHTX32.OCX"); }));
 }
 
 TEST(ReleaseCopy, SignedCopyStillHoldsEveryPayloadByteForByte) {
