@@ -1,6 +1,8 @@
-// Stands for a DLL planted beside the setup program. Loaded in a process whose
-// environment names a folder in TARNVEL_PLANT_MARKS, it leaves a file there
-// named after itself: the test then knows which name was loaded.
+// Stands for a DLL planted beside the setup program, and built as a program
+// for the regsvr32.exe planted there, which the setup must never start either.
+// Loaded or run in a process whose environment names a folder in
+// TARNVEL_PLANT_MARKS, it leaves a file there named after itself: the test
+// then knows which name was loaded or run.
 #include <windows.h>
 
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID reserved) {
@@ -20,3 +22,5 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID reserved) {
 }
 
 __declspec(dllexport) int TvlPlanted(void) { return 1; }
+
+int main(void) { return DllMain(NULL, DLL_PROCESS_ATTACH, NULL) ? 0 : 1; }
