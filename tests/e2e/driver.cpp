@@ -7,7 +7,6 @@
 
 #include "app/win32_handles.h"
 #include "app/win32_text.h"
-#include "install/manifest.h"
 
 namespace tarnvel::test {
 
@@ -121,21 +120,6 @@ std::string Describe(const Pixels& pixels, bool steady) {
   const std::set<std::uint32_t> colours(pixels.rgb.begin(), pixels.rgb.end());
   return std::string(steady ? "a steady" : "a changing") + " capture of " +
          std::to_string(colours.size()) + " colours";
-}
-
-BOOL CALLBACK AddNamedType(HMODULE, LPSTR type, LONG_PTR types) {
-  if (!IS_INTRESOURCE(type)) reinterpret_cast<std::set<std::string>*>(types)->insert(type);
-  return TRUE;
-}
-
-BOOL CALLBACK AddEntry(HMODULE, LPCSTR, LPCSTR id, WORD language, LONG_PTR entries) {
-  reinterpret_cast<std::vector<std::string>*>(entries)->push_back(
-      (IS_INTRESOURCE(id) ? std::to_string(ULONG_PTR(id)) : id) + "/" + std::to_string(language));
-  return TRUE;
-}
-
-BOOL CALLBACK AddEntriesOf(HMODULE module, LPCSTR type, LPSTR id, LONG_PTR entries) {
-  return ::EnumResourceLanguagesA(module, type, id, AddEntry, entries);
 }
 
 }  // namespace
@@ -417,32 +401,6 @@ Pixels WaitForPainted(HWND window, const RECT& area, const std::string& what,
       },
       [&] { return Describe(current, current == last); });
   return current;
-}
-
-std::vector<std::string> StoreProblems(const std::string& exe, const std::string& payloadFolder) {
-  const Unique<HMODULE, &::FreeLibrary> module(
-      ::LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-  if (!module) return {"cannot load " + exe};
-  std::set<std::string> types;
-  ::EnumResourceTypesA(module.Get(), AddNamedType, reinterpret_cast<LONG_PTR>(&types));
-  std::vector<std::string> problems;
-  for (const Component& component : kManifest) {
-    std::string type = component.name;
-    ::CharUpperBuffA(&type[0], DWORD(type.size()));
-    std::vector<std::string> entries;  // "id/language"
-    ::EnumResourceNamesA(module.Get(), type.c_str(), AddEntriesOf,
-                         reinterpret_cast<LONG_PTR>(&entries));
-    const HRSRC found = ::FindResourceA(module.Get(), MAKEINTRESOURCEA(1), type.c_str());
-    const auto* data =
-        static_cast<const char*>(::LockResource(::LoadResource(module.Get(), found)));
-    if (types.erase(type) == 0 || entries != std::vector<std::string>{"1/1033"} ||
-        data == nullptr ||
-        std::string(data, ::SizeofResource(module.Get(), found)) !=
-            ReadWhole(payloadFolder + "\\" + component.name))
-      problems.push_back(type);
-  }
-  for (const std::string& other : types) problems.push_back(other + " (not a component)");
-  return problems;
 }
 
 }  // namespace tarnvel::test

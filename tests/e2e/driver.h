@@ -121,9 +121,4 @@ struct Pixels {
 Pixels WaitForPainted(HWND window, const RECT& area, const std::string& what,
                       const std::function<bool(const Pixels&)>& shows);
 
-// The payload-store entries of `exe` that are wrong or missing: each component
-// under its upper-case name as the type, id 1 in language 1033 only, byte for
-// byte as in `payloadFolder`; no other named type.
-std::vector<std::string> StoreProblems(const std::string& exe, const std::string& payloadFolder);
-
 }  // namespace tarnvel::test

@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 
+#include "app/win32_handles.h"
 #include "e2e_support.h"
 
 namespace tarnvel::test {
@@ -225,8 +226,40 @@ TEST(ReleaseCopy, SignedCopyRefusesADamagedPayloadWhileTheOtherTargetsAreWritten
       WaitUntil("RICHTX32.OCX to be registered", [] { return Registered("RICHTX32.OCX"); }));
 }
 
-TEST(ReleaseCopy, SignedCopyStillHoldsEveryPayloadByteForByte) {
-  EXPECT_EQ(StoreProblems(BuildPath(TARNVEL_SIGNED_EXE), kPayloads), std::vector<std::string>{});
+// Every entry of a resource type with a name, as "TYPE/id/language".
+BOOL CALLBACK AddEntry(HMODULE, LPCSTR type, LPCSTR id, WORD language, LONG_PTR entries) {
+  reinterpret_cast<std::set<std::string>*>(entries)->insert(
+      std::string(type) + "/" + (IS_INTRESOURCE(id) ? std::to_string(ULONG_PTR(id)) : id) + "/" +
+      std::to_string(language));
+  return TRUE;
+}
+BOOL CALLBACK AddEntriesOfName(HMODULE module, LPCSTR type, LPSTR id, LONG_PTR entries) {
+  return ::EnumResourceLanguagesA(module, type, id, AddEntry, entries);
+}
+BOOL CALLBACK AddEntriesOfType(HMODULE module, LPSTR type, LONG_PTR entries) {
+  return IS_INTRESOURCE(type) || ::EnumResourceNamesA(module, type, AddEntriesOfName, entries);
+}
+
+// Each component under its upper-case name as the type, id 1 in language
+// 1033 only, byte for byte as its file; no other type with a name.
+TEST(ReleaseCopy, SignedCopyStillHoldsEveryPayloadByteForByteAndNothingElse) {
+  const Unique<HMODULE, &::FreeLibrary> module(
+      ::LoadLibraryExA(BuildPath(TARNVEL_SIGNED_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  ASSERT_TRUE(module);
+  std::set<std::string> entries, expected;
+  ::EnumResourceTypesA(module.Get(), AddEntriesOfType, reinterpret_cast<LONG_PTR>(&entries));
+  for (const Component& component : kManifest) {
+    std::string type = component.name;
+    ::CharUpperBuffA(&type[0], DWORD(type.size()));
+    expected.insert(type + "/1/1033");
+    const HRSRC found = ::FindResourceExA(module.Get(), type.c_str(), MAKEINTRESOURCEA(1), 1033);
+    const auto* data =
+        static_cast<const char*>(::LockResource(::LoadResource(module.Get(), found)));
+    EXPECT_TRUE(data &&
+                std::string(data, ::SizeofResource(module.Get(), found)) == Payload(component.name))
+        << type;
+  }
+  EXPECT_EQ(entries, expected);
 }
 
 }  // namespace
