@@ -33,11 +33,24 @@ constexpr int kExitUnexpectedError = 3;  // an unexpected error ended the progra
 constexpr int kExitRestartRequired = 3010;
 // Another copy of the setup runs (ERROR_INSTALL_ALREADY_RUNNING).
 constexpr int kExitAnotherSetupRunning = 1618;
+// Windows asked for where no one can see them (ERROR_INVALID_COMMAND_LINE):
+// such a run must be started with /s.
+constexpr int kExitNoVisibleDesktop = 1639;
 
 struct PayloadView {
   const std::uint8_t* data = nullptr;
   std::size_t size = 0;
 };
+
+// What tells whether anyone can see the program's windows; none where the
+// system could not say.
+struct DisplayFacts {
+  std::optional<std::uint32_t>
+      stationFlags;  // the window station's, kWindowStationVisible among them
+  std::optional<std::uint32_t> sessionId;
+  bool vistaOrLater = true;  // session 0 holds only services there
+};
+constexpr std::uint32_t kWindowStationVisible = 0x1;  // WSF_VISIBLE
 
 // File attributes, with their Windows values.
 constexpr std::uint32_t kAttributeHidden = 0x2;
@@ -145,9 +158,16 @@ class Platform {
   virtual bool ReplaceAtRestart(const std::string& path, const std::string& knownPath,
                                 const std::uint8_t* data, std::size_t size,
                                 std::string& queued) = 0;
+  // The temporary file of this program's that Windows is to rename over
+  // `knownPath` at the next restart, when the last rename queued onto it is
+  // one; empty otherwise. Both by the paths Windows knows them by.
+  virtual std::string QueuedReplacement(const std::string& knownPath) = 0;
   // Has Windows run `commandLine` once after the next restart; a second call
   // with the same `name` replaces the first. Fails without an administrator.
   virtual bool RunAtRestart(const std::string& name, const std::string& commandLine) = 0;
+
+  // Where the windows of an interactive run would be, if anywhere.
+  virtual DisplayFacts Display() = 0;
 
   // Takes the machine-wide lock one setup holds for its whole run, so that a
   // second copy cannot race it; false when another copy holds it.

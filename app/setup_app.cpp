@@ -6,6 +6,16 @@
 
 namespace tarnvel {
 
+namespace {
+
+// A fact that cannot be read counts as someone being there: the run goes on.
+bool SomeoneCanSee(const DisplayFacts& display) {
+  if (display.stationFlags && (*display.stationFlags & kWindowStationVisible) == 0) return false;
+  return !(display.vistaOrLater && display.sessionId == 0u);
+}
+
+}  // namespace
+
 SetupApp::SetupApp(Platform& platform) : platform_(platform) {
   welcome_.onLoad = [this] { Welcome_Load(); };
   welcome_.onUnload = [this](std::int16_t& cancel) { Welcome_Unload(cancel); };
@@ -23,6 +33,12 @@ void SetupApp::Start() { welcome_.Load(); }
 void SetupApp::Welcome_Load() {
   const std::string tail = platform_.CommandTail();
   platform_.Log(log_line::Started(platform_.ProgramVersion(), tail, tail == kSilentTail));
+  // A service, or a task run with no one logged on: a window there would wait
+  // for an answer forever, and the lock's own box too.
+  if (tail != kSilentTail && !SomeoneCanSee(platform_.Display())) {
+    platform_.Log(log_line::NoVisibleDesktop());
+    platform_.EndProgram(kExitNoVisibleDesktop);
+  }
   // Before anything is shown or touched: a second copy would see the first
   // one's files as in use.
   if (!platform_.TakeSetupLock()) {

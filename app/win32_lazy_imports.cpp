@@ -118,10 +118,12 @@ lazy_stub_\name:
   LAZY user32, GetIconInfo, @8
   LAZY user32, GetKeyState, @4
   LAZY user32, GetMessageW, @16
+  LAZY user32, GetProcessWindowStation, @0
   LAZY user32, GetSysColor, @4
   LAZY user32, GetSysColorBrush, @4
   LAZY user32, GetSystemMenu, @8
   LAZY user32, GetSystemMetrics, @4
+  LAZY user32, GetUserObjectInformationW, @20
   LAZY user32, GetWindowLongW, @8
   LAZY user32, GetWindowRect, @8
   LAZY user32, GetWindowTextW, @12

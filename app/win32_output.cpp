@@ -76,12 +76,12 @@ bool IsTemporaryName(const std::string& name) {
          digits("0123456789", 10) && literal(".tmp") && at == name.size();
 }
 
-// The bare names, in lower case, of the files Windows is to rename at the
-// next restart: a queued temporary file is the restart's to consume. None
-// when that cannot be read; then nothing counts as safe to delete.
-std::optional<std::vector<std::string>> NamesPendingRename() {
+// Every path named in PendingFileRenameOperations, in order: each rename's
+// source, then its target (empty for a deletion), without the "\??\" and "!"
+// marks. None when that cannot be read.
+std::optional<std::vector<std::string>> PendingRenamePaths() {
   constexpr wchar_t kValue[] = L"PendingFileRenameOperations";
-  std::vector<std::string> names;
+  std::vector<std::string> paths;
   UniqueKey key;
   LONG error =
       ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
@@ -99,17 +99,19 @@ std::optional<std::vector<std::string>> NamesPendingRename() {
                                reinterpret_cast<BYTE*>(value.data()), &size);
     if (error == ERROR_SUCCESS) break;
   }
-  if (error == ERROR_FILE_NOT_FOUND) return names;
+  if (error == ERROR_FILE_NOT_FOUND) return paths;
   if (error != ERROR_SUCCESS) return std::nullopt;
   // "\??\C:\...\~tvl1a_2.tmp", "!\??\C:\...\MSCAL.OCX", ...
   const std::size_t units = size / sizeof(wchar_t);
   value.resize(units);
   value.push_back(L'\0');
   for (std::size_t at = 0; at < units; at += ::lstrlenW(value.data() + at) + 1) {
-    const std::string path = Utf8From(value.data() + at);
-    names.push_back(Lower(path.substr(path.find_last_of('\\') + 1)));
+    std::string path = Utf8From(value.data() + at);
+    if (path.rfind('!', 0) == 0) path.erase(0, 1);
+    if (path.rfind("\\??\\", 0) == 0) path.erase(0, 4);
+    paths.push_back(std::move(path));
   }
-  return names;
+  return paths;
 }
 
 enum class RenameOutcome { kRenamed, kFailed, kUnsupported };
@@ -265,6 +267,21 @@ bool Win32Platform::CloseOutput() {
   return clean;
 }
 
+std::string Win32Platform::QueuedReplacement(const std::string& knownPath) {
+  const auto paths = PendingRenamePaths();
+  const std::string directory = DirectoryPartOf(knownPath);
+  std::string queued;
+  // The last rename onto the target is the one that stands after the restart.
+  for (std::size_t at = 0; paths && at + 1 < paths->size(); at += 2) {
+    const std::string& from = (*paths)[at];
+    if (Lower((*paths)[at + 1]) != Lower(knownPath)) continue;
+    const bool ours = Lower(DirectoryPartOf(from)) == Lower(directory) &&
+                      IsTemporaryName(Lower(from.substr(directory.size())));
+    queued = ours ? from : std::string();
+  }
+  return queued;
+}
+
 std::vector<std::string> Win32Platform::SweepTemporaryFiles(const std::string& directory) {
   // The pattern also matches short names, and longer names than ours.
   const std::string pattern = directory + "\\" + kTemporaryPrefix + "*.tmp";
@@ -282,7 +299,9 @@ std::vector<std::string> Win32Platform::SweepTemporaryFiles(const std::string& d
     // Asked once, and only when there is a candidate: a run with nothing to
     // sweep does not load the registry's library.
     if (!pendingAsked) {
-      pending = NamesPendingRename();
+      pending = PendingRenamePaths();
+      if (pending)
+        for (std::string& path : *pending) path = Lower(path.substr(path.find_last_of('\\') + 1));
       pendingAsked = true;
     }
     if (!pending || std::find(pending->begin(), pending->end(), name) != pending->end()) continue;

@@ -215,6 +215,19 @@ bool Win32Platform::RunAtRestart(const std::string& name, const std::string& com
   return Failed(OutputStep::kQueueRegistration);
 }
 
+DisplayFacts Win32Platform::Display() {
+  DisplayFacts display;
+  USEROBJECTFLAGS flags{};
+  DWORD size = 0;
+  if (::GetUserObjectInformationW(::GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
+                                  &size))
+    display.stationFlags = flags.dwFlags;
+  DWORD session = 0;
+  if (::ProcessIdToSessionId(::GetCurrentProcessId(), &session)) display.sessionId = session;
+  display.vistaOrLater = LOBYTE(::GetVersion()) >= 6;
+  return display;
+}
+
 bool Win32Platform::TakeSetupLock() {
   // In the global namespace: a copy a deployment service starts and one a
   // user starts, in another session, see each other.

@@ -59,8 +59,12 @@ class Win32Platform : public Platform {
   // closed and named in PendingFileRenameOperations (MoveFileEx).
   bool ReplaceAtRestart(const std::string& path, const std::string& knownPath,
                         const std::uint8_t* data, std::size_t size, std::string& queued) override;
+  // Reads PendingFileRenameOperations.
+  std::string QueuedReplacement(const std::string& knownPath) override;
   // A value in HKLM's RunOnce key as 64-bit Windows reads it at restart.
   bool RunAtRestart(const std::string& name, const std::string& commandLine) override;
+  // The process's window station and session; UOI_FLAGS through user32.
+  DisplayFacts Display() override;
   // A named mutex in the global namespace, held until the process ends.
   bool TakeSetupLock() override;
   // The output and the sweep live in win32_output.cpp. Deletes only names

@@ -113,8 +113,10 @@ std::string InUse(const std::string& name, std::uint32_t error, const std::strin
          "), to be replaced at the next restart";
 }
 
-std::string RenameQueued(const std::string& name, const std::string& from, const std::string& to) {
-  return name + ": rename queued for the restart, " + from + " over " + to;
+std::string RenameQueued(const std::string& name, const std::string& from, const std::string& to,
+                         bool already) {
+  return name + (already ? ": rename already queued" : ": rename queued") + " for the restart, " +
+         from + " over " + to;
 }
 
 std::string RegistrationQueued(const std::string& name, const std::string& commandLine) {
@@ -168,6 +170,12 @@ std::string End(int copiesFailed, int registrationsFailed, int waitingForRestart
 std::string AnotherSetupRunning() {
   return "Another copy of the setup is running: nothing done, exit code " +
          NumberText(kExitAnotherSetupRunning);
+}
+
+std::string NoVisibleDesktop() {
+  return "No visible desktop (a service, or a task run with no user logged on): nothing done; "
+         "run setup.exe /s to install without windows, exit code " +
+         NumberText(kExitNoVisibleDesktop);
 }
 
 FixedText UnexpectedError(const char* what) {

@@ -29,7 +29,9 @@ std::string NoFileProtection(const FileProtection& protection);
 std::string Asked(const std::string& name, int answer);
 std::string Written(const std::string& name);
 std::string InUse(const std::string& name, std::uint32_t error, const std::string& errorText);
-std::string RenameQueued(const std::string& name, const std::string& from, const std::string& to);
+// `already`: an earlier run queued it.
+std::string RenameQueued(const std::string& name, const std::string& from, const std::string& to,
+                         bool already);
 std::string RegistrationQueued(const std::string& name, const std::string& commandLine);
 std::string CopyFailed(const std::string& name, const OutputFailure& failure,
                        const std::string& errorText);
@@ -41,6 +43,7 @@ std::string Cancel(bool confirmed);
 // The count waiting for the restart is given when there is one.
 std::string End(int copiesFailed, int registrationsFailed, int waitingForRestart, int exitCode);
 std::string AnotherSetupRunning();
+std::string NoVisibleDesktop();
 // Built without heap memory: the end after a fault writes it too.
 FixedText UnexpectedError(const char* what);
 

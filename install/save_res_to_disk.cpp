@@ -70,13 +70,21 @@ bool QueueResForRestart(Platform& platform, std::int16_t& errCount, const std::s
                         const std::string& destFileName, const std::string& trueDirectory) {
   const std::string knownPath = trueDirectory + "\\" + name;
   PayloadView payload;
-  std::string queued;
-  if (!platform.LoadPayload(name, 1, payload) ||
+  if (!platform.LoadPayload(name, 1, payload)) {
+    Fail(platform, errCount, name);
+    return false;
+  }
+  // Run again before the restart, the copy an earlier run queued is used
+  // again: one per component, however often. One with other bytes (another
+  // payload's) stays, and the new one is renamed after it.
+  std::string queued = platform.QueuedReplacement(knownPath);
+  const bool already = !queued.empty() && platform.FileHolds(queued, payload.data, payload.size);
+  if (!already &&
       !platform.ReplaceAtRestart(destFileName, knownPath, payload.data, payload.size, queued)) {
     Fail(platform, errCount, name);
     return false;
   }
-  platform.Log(log_line::RenameQueued(name, queued, knownPath));
+  platform.Log(log_line::RenameQueued(name, queued, knownPath, already));
   // One value per component: a second run replaces it instead of adding one.
   const std::string command = RegistrationCommandLine(trueDirectory, knownPath);
   if (!platform.RunAtRestart("Tarnvel " + name, command)) {

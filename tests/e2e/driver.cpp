@@ -283,14 +283,16 @@ bool WaitUntil(const std::string& what, const std::function<bool()>& done,
 }
 
 Process::Process(const std::string& image, const std::string& arguments, const std::string& folder,
-                 DWORD creationFlags, const std::string& temporary)
+                 DWORD creationFlags, const std::string& temporary, const std::string& desktop)
     : name_(image.substr(image.find_last_of('\\') + 1)) {
   std::optional<TemporaryFolderAt> inherited;
   if (!temporary.empty()) inherited.emplace(temporary);
   std::wstring commandLine = Utf16From("\"" + image + "\" " + arguments);
   const std::wstring current = Utf16From(folder);
+  std::wstring onDesktop = Utf16From(desktop);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
+  if (!desktop.empty()) startup.lpDesktop = onDesktop.data();
   if (!::CreateProcessW(Utf16From(image).c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                         creationFlags, nullptr, folder.empty() ? nullptr : current.c_str(),
                         &startup, &info_))

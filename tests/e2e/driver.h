@@ -68,13 +68,14 @@ bool HoldAtFirstRead(std::uintptr_t offset, const std::function<void()>& held);
 bool WaitUntil(const std::string& what, const std::function<bool()>& done,
                const std::function<std::string()>& seen = nullptr);
 
-// A started program, in `folder` and with its temporary folder at
-// `temporary` where given. One still running when this goes (a failed test)
-// is ended.
+// A started program, in `folder`, with its temporary folder at `temporary`
+// and on `desktop` ("station\\desktop") where given. One still running when
+// this goes (a failed test) is ended.
 class Process {
  public:
   Process(const std::string& image, const std::string& arguments, const std::string& folder = "",
-          DWORD creationFlags = 0, const std::string& temporary = "");
+          DWORD creationFlags = 0, const std::string& temporary = "",
+          const std::string& desktop = "");
   ~Process();
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;

@@ -56,9 +56,11 @@ class FakePlatform : public Platform {
   std::set<std::string> failWrite, failClose;
   std::vector<std::string> leftovers;  // what a sweep deletes
   bool otherSetupRunning = false;
-  std::optional<OutputStep> restartRefused;    // that queueing step fails, access denied
-  std::vector<std::string> renamesAtRestart;   // "FROM > TO: BYTES"
-  std::map<std::string, std::string> runOnce;  // command lines by name
+  DisplayFacts display = {1u, 1u, true};            // WinSta0 in a user's session
+  std::optional<OutputStep> restartRefused;         // that queueing step fails, access denied
+  std::vector<std::string> renamesAtRestart;        // "FROM > TO: BYTES"
+  std::map<std::string, std::string> queuedBefore;  // by an earlier run: the source by target
+  std::map<std::string, std::string> runOnce;       // command lines by name
   // Exit codes by component name; none: runs past any deadline.
   std::map<std::string, std::optional<std::uint32_t>> exitCodes;
   std::uint32_t clock = 0xFFFF0000u;  // wraps during a run's wait
@@ -148,12 +150,20 @@ class FakePlatform : public Platform {
     renamesAtRestart.push_back(queued + " > " + knownPath + ": " + Bytes(data, size));
     return true;
   }
+  std::string QueuedReplacement(const std::string& knownPath) override {
+    const auto it = queuedBefore.find(knownPath);
+    return it == queuedBefore.end() ? "" : it->second;
+  }
   bool RunAtRestart(const std::string& name, const std::string& commandLine) override {
     events.push_back("runonce");
     if (restartRefused == OutputStep::kQueueRegistration)
       return Failed(OutputStep::kQueueRegistration, 5);
     runOnce[name] = commandLine;
     return true;
+  }
+  DisplayFacts Display() override {
+    events.push_back("display");
+    return display;
   }
   bool TakeSetupLock() override {
     events.push_back("lock");

@@ -106,6 +106,8 @@ struct Scenario {
   std::vector<std::string> renames = {};            // queued for the restart: "FROM > TO: BYTES"
   std::map<std::string, std::string> runOnce = {};  // RunOnce commands by name
   std::vector<std::string> logged = {};             // lines the log holds, in this order
+  // What an earlier run queued for MSCAL.OCX holds; none queued when empty.
+  std::string queuedBefore = "";
 };
 
 std::string Rename(const std::string& folder, const std::string& name) {
@@ -184,6 +186,16 @@ const Scenario kScenarios[] = {
      "over " + kSys + "\\MSCAL.OCX", "MSCAL.OCX: registration queued for the first administrator's "
      "logon after the restart, " + Command(kSys, "MSCAL.OCX"),
      "End: 0 copies failed, 0 registrations failed, 1 waiting for the restart, exit code 3010"}},
+    // Run again before the restart: an earlier run's copy of these bytes is
+    // used again; one of other bytes is renamed before the new one.
+    {"InUseAlreadyQueuedWithThePayloadQueuesNoSecondCopy", "setup.exe /s", "MSCAL.OCX:l", "", {},
+     -1, 0, {}, {}, 56, kExitRestartRequired, kSys, {}, "", {}, {}, kMscalRunOnce, {kInUse,
+     "MSCAL.OCX: rename already queued for the restart, " + kSys + "\\~tvl9_1.tmp over " + kSys +
+     "\\MSCAL.OCX"}, "MZ new MSCAL.OCX"},
+    {"InUseQueuedWithOtherBytesIsQueuedAgain", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1, 0, {},
+     {}, 56, kExitRestartRequired, kSys, {}, "", {}, {Rename(kSys, "MSCAL.OCX")}, kMscalRunOnce,
+     {"MSCAL.OCX: rename queued for the restart, " + kSys + "\\~tvl1_1.tmp over " + kSys +
+     "\\MSCAL.OCX"}, "MZ older MSCAL.OCX"},
     {"UnderWow64EveryPathForTheRestartNamesSysWow64", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1,
      0, {}, {}, 56, kExitRestartRequired, kSys, {}, kWow, {}, {Rename(kWow, "MSCAL.OCX")},
      {{"Tarnvel MSCAL.OCX", Command(kWow, "MSCAL.OCX")}}},
@@ -221,6 +233,10 @@ TEST(InstallRun, Scenarios) {
     p.restartRefused = s.restartRefused;
     const std::uint32_t clockAtStart = p.clock;
     run.Arrange(s.present);
+    if (!s.queuedBefore.empty()) {
+      p.queuedBefore[kSys + "\\MSCAL.OCX"] = kSys + "\\~tvl9_1.tmp";
+      p.files[kSys + "\\~tvl9_1.tmp"] = {s.queuedBefore};
+    }
     const std::size_t fileCount = p.files.size();
     const bool silent = !*s.clicks;
 
@@ -246,7 +262,7 @@ TEST(InstallRun, Scenarios) {
     // tool's full path and with the target quoted.
     std::set<std::string> expectedStarts;
     for (const auto& [path, file] : p.files) {
-      if (file.bytes.rfind("MZ new ", 0) == 0)
+      if (file.bytes.rfind("MZ new ", 0) == 0 && path.find("~tvl") == std::string::npos)
         expectedStarts.insert(s.systemDirectory + "\\regsvr32.exe|regsvr32.exe /s \"" + path +
                               "\"");
     }
@@ -442,20 +458,52 @@ TEST(WindowFlow, UnexpectedErrorsAndFaultsEndWithCodeThreeOneLineAndABoxOnlyWhen
   }
 }
 
-TEST(WindowFlow, SecondCopyTouchesNothingSaysSoWhenInteractiveAndEndsWith1618) {
-  for (const char* tail : {" /s", ""}) {
-    Program run;
-    FakePlatform& p = run.p;
-    p.commandLine = std::string("setup.exe") + tail;
-    p.otherSetupRunning = true;
-    p.files[kSys + "\\MSCAL.OCX"] = {"MZ old"};
-    EXPECT_EQ(run.Run(""), kExitAnotherSetupRunning);
-    EXPECT_EQ(p.events, std::vector<std::string>{"lock"});
-    EXPECT_EQ(run.backend.views, 0);
-    EXPECT_EQ(p.boxes, *tail ? std::vector<std::string>{}
-                             : std::vector<std::string>{"Tarnvel Vivi-Installation Setup|Setup "
-                                                        "is already running.|0x30"});
-    EXPECT_EQ(p.log.back(), "Another copy of the setup is running: nothing done, exit code 1618");
+// A run no one can see (a service's window station, session 0) and a second
+// copy end before anything is shown or touched; /s never asks who can see.
+TEST(WindowFlow, UnseenRunsEndWith1639AndSecondCopiesWith1618HavingDoneNothing) {
+  const std::optional<std::uint32_t> unread;
+  const struct {
+    const char* name;
+    DisplayFacts display;
+    bool otherSetupRunning;
+    std::optional<int> exitCode;  // without /s; none: the welcome window waits for the user
+  } cases[] = {
+      {"seen", {1u, 1u, true}, false, std::nullopt},
+      {"station without WSF_VISIBLE", {0u, 1u, true}, false, kExitNoVisibleDesktop},
+      {"session 0 since Vista", {1u, 0u, true}, false, kExitNoVisibleDesktop},
+      {"session 0 before Vista", {1u, 0u, false}, false, std::nullopt},
+      {"nothing readable", {unread, unread, true}, false, std::nullopt},
+      {"second copy", {1u, 1u, true}, true, kExitAnotherSetupRunning},
+      {"second copy unseen", {0u, 1u, true}, true, kExitNoVisibleDesktop},
+  };
+  for (const auto& c : cases) {
+    for (const std::string tail : {"", " /S", " /s"}) {
+      SCOPED_TRACE(c.name + tail);
+      Program run;
+      FakePlatform& p = run.p;
+      p.commandLine = "setup.exe" + tail;
+      p.display = c.display;
+      p.otherSetupRunning = c.otherSetupRunning;
+      run.Arrange("MSCAL.OCX");
+      const bool silent = tail == " /s";
+      const std::optional<int> exitCode =
+          silent ? (c.otherSetupRunning ? kExitAnotherSetupRunning : kExitSuccess) : c.exitCode;
+      EXPECT_EQ(run.Run(""), exitCode);
+      EXPECT_EQ(run.app.Welcome().Visible(), !exitCode);
+      EXPECT_EQ(std::count(p.events.begin(), p.events.end(), "display"), silent ? 0 : 1);
+      if (!exitCode || *exitCode == kExitSuccess) continue;
+      EXPECT_EQ(p.files[kSys + "\\MSCAL.OCX"].bytes, "MZ old MSCAL.OCX");
+      EXPECT_EQ(p.events.back(), *exitCode == kExitAnotherSetupRunning ? "lock" : "display");
+      EXPECT_EQ(run.backend.views, 0);
+      const std::string running = "Tarnvel Vivi-Installation Setup|Setup is already running.|0x30";
+      EXPECT_EQ(p.boxes, std::vector<std::string>(
+                             !silent && *exitCode == kExitAnotherSetupRunning ? 1 : 0, running));
+      EXPECT_EQ(p.log.back(),
+                *exitCode == kExitAnotherSetupRunning
+                    ? "Another copy of the setup is running: nothing done, exit code 1618"
+                    : "No visible desktop (a service, or a task run with no user logged on): "
+                      "nothing done; run setup.exe /s to install without windows, exit code 1639");
+    }
   }
 }
 
