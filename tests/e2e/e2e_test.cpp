@@ -101,30 +101,6 @@ TEST(SilentRun, WritesOnlyOlderTargetsRegistersWrittenAndKeptLoadsNoWindowingLea
   EXPECT_EQ(Process(SystemDirectory() + "\\cmd.exe", "/c exit 7").Exit(), 7u);
 }
 
-// In a window station of the test's own, as a service or a task run with no
-// one logged on gets, no one sees a window: without /s the setup ends at once
-// with 1639, having changed nothing; with /s it installs there.
-TEST(UnseenRun, EndsWith1639UnchangedWithoutTheSilentTailWhichInstalls) {
-  const Unique<HWINSTA, &::CloseWindowStation> station(
-      ::CreateWindowStationA("TarnvelUnseen", 0, WINSTA_ALL_ACCESS, nullptr));
-  ASSERT_TRUE(station);
-  const std::string name = "MSCAL.OCX", logs = NewFolder("tarnvel_unseen_log");
-  Targets targets;
-  targets.Place(name);
-  for (const std::string tail : {"", "/S", "/s"}) {
-    SCOPED_TRACE(tail);
-    const bool silent = tail == "/s";
-    EXPECT_EQ(Process(kSetupExe, tail, "", 0, logs, "TarnvelUnseen\\Default").Exit(),
-              silent ? 0u : 1639u);
-    EXPECT_TRUE(ReadWhole(Target(name)) == (silent ? Payload(name) : OlderCopy(name)));
-    ExpectLines(LogTexts(logs).back(),
-                {silent ? "End: 0 copies failed, 0 registrations failed, exit code 0\r\n"
-                        : "No visible desktop (a service, or a task run with no user logged on): "
-                          "nothing done; run setup.exe /s to install without windows, exit code "
-                          "1639\r\n"});
-  }
-}
-
 constexpr char kWelcome[] = "Welcome to Tarnvel Installation setup";
 constexpr char kInstallation[] = "Tarnvel Vivi-Installation Setup";
 constexpr char kCancelTitle[] = "Are you Sure?";

@@ -6,6 +6,7 @@
 
 #include <regex>
 
+#include "app/win32_handles.h"
 #include "e2e_support.h"
 
 namespace tarnvel::test {
@@ -71,7 +72,7 @@ std::string WithoutEveryone(const std::string& path) {
 // environment it inherits: Wine reads HKCU\Environment only for a process
 // started from outside Wine.
 TEST(RestartRun,
-     SecondCopyTouchesNothingHeldTargetQueuedOnceInThreeRunsIsReplacedKeepingItsSecurity) {
+     SecondCopyAndUnseenRunsTouchNothingHeldTargetQueuedOnceInThreeIsReplacedKeepingItsSecurity) {
   const std::string held = "MSCAL.OCX", free = "MSCOMM32.OCX", newer = "MSCOMCTL.OCX";
   const StandInRegsvr32 standIn;
   Targets targets;
@@ -84,7 +85,20 @@ TEST(RestartRun,
   ASSERT_NE(running, nullptr);
   EXPECT_EQ(Process(kSetupExe, "/s").Exit(), 1618u);
   ::CloseHandle(running);
-  EXPECT_TRUE(ReadWhole(Target(free)) == OlderCopy(free)) << "written by a second copy";
+  // In a window station of the test's own, as a service gets, no one sees a
+  // window: without /s the setup ends with 1639. The third run below, with
+  // /s, installs there.
+  const Unique<HWINSTA, &::CloseWindowStation> station(
+      ::CreateWindowStationA("TarnvelUnseen", 0, WINSTA_ALL_ACCESS, nullptr));
+  const std::string unseenLogs = NewFolder("tarnvel_unseen_log"), unseen = "TarnvelUnseen\\Default";
+  for (const char* tail : {"", "/S"})
+    EXPECT_EQ(Process(kSetupExe, tail, "", 0, unseenLogs, unseen).Exit(), 1639u) << tail;
+  const std::vector<std::string> unseenLog = LogTexts(unseenLogs);
+  ASSERT_EQ(unseenLog.size(), 2u);
+  ExpectLines(unseenLog[1], {"No visible desktop (a service, or a task run with no user logged "
+                             "on): nothing done; run setup.exe /s to install without windows, "
+                             "exit code 1639\r\n"});
+  EXPECT_TRUE(ReadWhole(Target(free)) == OlderCopy(free)) << "written by a second or unseen copy";
   const std::string secured = WithoutEveryone(Target(held));
   ASSERT_EQ(secured.find(";;;WD)"), std::string::npos) << secured;
   ASSERT_EQ(WithoutEveryone(Target(free)), secured);
@@ -102,7 +116,7 @@ TEST(RestartRun,
   for (std::size_t run = 1; run <= 3; ++run) {
     SCOPED_TRACE(run);
     ASSERT_TRUE(run != 2 || WriteWhole(leftover, "MZ")) << "a leftover planted for run 2";
-    Process setup(from + "\\setup.exe", "/s", from, 0, logs);
+    Process setup(from + "\\setup.exe", "/s", from, 0, logs, run == 3 ? unseen : "");
     EXPECT_EQ(setup.Exit(), 3010u);
     const std::vector<std::string> queued = Matching(SystemDirectory(), "~tvl*");
     ASSERT_EQ(queued.size(), 1u) << "one copy, kept for the restart";

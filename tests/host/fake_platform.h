@@ -161,10 +161,7 @@ class FakePlatform : public Platform {
     runOnce[name] = commandLine;
     return true;
   }
-  DisplayFacts Display() override {
-    events.push_back("display");
-    return display;
-  }
+  DisplayFacts Display() override { return display; }
   bool TakeSetupLock() override {
     events.push_back("lock");
     return !otherSetupRunning;
