@@ -238,6 +238,7 @@ TEST(FaultEnd, StackOverflowEndsInTheReportBoxThenExitCode3WithTheExceptionLogge
   const std::string folder = NewFolder("tvltest_fault");
   Process child(Self(), std::string(kOverflowStack) + " 1", "", 0, folder + "\\");
   const MessageBoxShown shown = WaitForMessageBox(child);
+  ASSERT_NE(shown.box, nullptr);
   const std::string report = "An unexpected error ended the setup:\r\n";
   const std::string overflow = "exception 0xC00000FD at 0x";
   EXPECT_EQ(shown.title, "Tarnvel setup");
