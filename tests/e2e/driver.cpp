@@ -1,8 +1,5 @@
 #include "driver.h"
 
-// <tlhelp32.h> needs <windows.h> first.
-#include <tlhelp32.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -98,11 +95,7 @@ void ContinueAfter(const DEBUG_EVENT& event) {
 // registrations, or Wine's crash window (winedbg) for a fault, which would
 // otherwise hold it and the test run's output.
 void EndStartedBy(DWORD parent) {
-  const UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = ::Process32First(snapshot.Get(), &entry); more;
-       more = ::Process32Next(snapshot.Get(), &entry)) {
+  for (const PROCESSENTRY32& entry : Processes()) {
     if (entry.th32ParentProcessID != parent || entry.th32ProcessID == parent) continue;
     EndStartedBy(entry.th32ProcessID);
     const UniqueHandle child(
@@ -295,6 +288,17 @@ bool HoldAtFirstRead(std::uintptr_t offset, const std::function<void()>& held) {
     ContinueAfter(event);
   }
   return false;
+}
+
+std::vector<PROCESSENTRY32> Processes() {
+  std::vector<PROCESSENTRY32> all;
+  const UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32First(snapshot.Get(), &entry); more;
+       more = ::Process32Next(snapshot.Get(), &entry))
+    all.push_back(entry);
+  return all;
 }
 
 bool WaitUntil(const std::string& what, const std::function<bool()>& done,

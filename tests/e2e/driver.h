@@ -4,6 +4,8 @@
 #pragma once
 
 #include <windows.h>
+// <tlhelp32.h> needs <windows.h> first.
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -63,6 +65,9 @@ Traced RunTracingLibraries(const std::string& image, const std::string& argument
 // debugging it, runs `held` meanwhile, then lets the read go ahead. False,
 // having said why, when it ends or the deadline passes first.
 bool HoldAtFirstRead(std::uintptr_t offset, const std::function<void()>& held);
+
+// Every process running now.
+std::vector<PROCESSENTRY32> Processes();
 
 // Polls `done` until it holds; false, printing `what` and `seen`, at the deadline.
 bool WaitUntil(const std::string& what, const std::function<bool()>& done,
