@@ -361,15 +361,11 @@ std::optional<DWORD> Process::ErrorMode() const {
   const auto read = reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void*>(
       ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetErrorMode")));
   const UniqueHandle thread(
-      Started() ? ::CreateRemoteThread(info_.hProcess, nullptr, 0, read, nullptr, 0, nullptr)
-                : nullptr);
+      ::CreateRemoteThread(info_.hProcess, nullptr, 0, read, nullptr, 0, nullptr));
   DWORD mode = 0;
-  if (!thread || ::WaitForSingleObject(thread.Get(), DeadlineMs()) != WAIT_OBJECT_0 ||
-      !::GetExitCodeThread(thread.Get(), &mode)) {
-    GiveUp("a thread in " + name_ + " to read its error mode", "");
-    return std::nullopt;
-  }
-  return mode;
+  const bool ended = thread && ::WaitForSingleObject(thread.Get(), DeadlineMs()) == WAIT_OBJECT_0 &&
+                     ::GetExitCodeThread(thread.Get(), &mode);
+  return ended ? std::optional(mode) : std::nullopt;
 }
 
 // The text the window manager holds: nothing is asked of another process.
