@@ -47,7 +47,6 @@ TEST(FileFacts, HoldsThePayloadOnlyWithItsVeryBytesAndVersionsReadAlongsideAWrit
       {big, bigLastByteOff, kNobody, false},
       {small, small + "x", kNobody, false},
       {small, small.substr(0, small.size() - 1), kNobody, false},
-      {small, small, FILE_SHARE_READ | FILE_SHARE_WRITE, true},
       {big, big, FILE_SHARE_READ | FILE_SHARE_WRITE, true},
       {small, small, 0, false},
   };
