@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 . scripts/lib.sh
 tarnvel_build_win32 --target bench_payload_check
 
-. tests/wine/wine-env.sh
+. scripts/wine/wine-env.sh
 trap tarnvel_wine_session_stop EXIT
 tarnvel_wine_session_start
 /usr/lib/wine/wine build/win32/scripts/bench_payload_check.exe "${1:-10}"

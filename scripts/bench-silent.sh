@@ -41,7 +41,7 @@ cc=(i686-w64-mingw32-gcc -Os -s -static -mwindows -Wall -Wextra -Werror)
 
 unset WINEPREFIX TARNVEL_WINE_SESSION TARNVEL_SYSDIR_UNIX DISPLAY
 export TARNVEL_WINE_HEADLESS=1
-. tests/wine/wine-env.sh
+. scripts/wine/wine-env.sh
 
 # The targets: every manifest name that Wine does not ship. Wine's own DLLs
 # stay out of the job: the bench gives them the system mark itself (below),

@@ -21,7 +21,7 @@ payload=$(tarnvel_payload_dir)
 # the silent run shows nothing and needs none.
 unset WINEPREFIX TARNVEL_WINE_SESSION TARNVEL_SYSDIR_UNIX DISPLAY
 export TARNVEL_WINE_HEADLESS=1
-. tests/wine/wine-env.sh
+. scripts/wine/wine-env.sh
 trap tarnvel_wine_session_stop EXIT
 echo "demo: booting a throwaway Wine prefix"
 tarnvel_wine_session_start

@@ -37,7 +37,7 @@ setup=build/win32/setup.exe
 payload=$(tarnvel_payload_dir)
 
 unset WINEPREFIX TARNVEL_WINE_SESSION TARNVEL_SYSDIR_UNIX DISPLAY
-. tests/wine/wine-env.sh
+. scripts/wine/wine-env.sh
 work=$(mktemp -d /tmp/tarnvel-storm.XXXXXX)
 small=$work/small
 cleanup() {

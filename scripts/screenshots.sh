@@ -10,7 +10,7 @@ tarnvel_build_win32 --target setup screenshots
 build=build/win32
 
 unset WINEPREFIX TARNVEL_WINE_SESSION TARNVEL_WINE_HEADLESS DISPLAY
-. tests/wine/wine-env.sh
+. scripts/wine/wine-env.sh
 shots=$(mktemp -d)
 trap 'tarnvel_wine_session_stop; rm -rf "$shots"' EXIT
 tarnvel_wine_session_start

@@ -14,7 +14,7 @@ ctest --preset host
 tarnvel_build win32
 # The Wine prefixes boot beside the fuzzer's minute, which takes the stand-ins
 # the Windows build links as seeds.
-. tests/wine/wine-env.sh
+. scripts/wine/wine-env.sh
 export TARNVEL_WINE_KINDS="win64 win32" TARNVEL_WINE_SESSION
 TARNVEL_WINE_SESSION=$(mktemp -d /tmp/tarnvel-wine.XXXXXX)
 trap '[ -z "${boot:-}" ] || wait "$boot" || true; tarnvel_wine_session_stop' EXIT

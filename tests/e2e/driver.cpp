@@ -91,6 +91,20 @@ void ContinueAfter(const DEBUG_EVENT& event) {
                        IsOwnException(event) ? DBG_EXCEPTION_NOT_HANDLED : DBG_CONTINUE);
 }
 
+// Ends, by process id, what `parent` started and still runs, theirs first:
+// registrations, or Wine's crash window (winedbg) for a fault, which would
+// otherwise hold it and the test run's output.
+void EndStartedBy(DWORD parent) {
+  for (const PROCESSENTRY32& entry : Processes()) {
+    if (entry.th32ParentProcessID != parent || entry.th32ProcessID == parent) continue;
+    EndStartedBy(entry.th32ProcessID);
+    const UniqueHandle child(
+        ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    if (child && ::TerminateProcess(child.Get(), 255))
+      ::WaitForSingleObject(child.Get(), DeadlineMs());
+  }
+}
+
 BOOL ReleaseScreen(HDC screen) { return ::ReleaseDC(nullptr, screen); }
 
 Pixels Capture(const RECT& area) {
@@ -254,19 +268,37 @@ bool HoldAtFirstRead(std::uintptr_t offset, const std::function<void()>& held) {
       return false;
     }
     if (IsOwnException(event)) {
-      held();
-      // The read then goes ahead. Under an emulator Wine reports the touch
-      // as another exception and keeps the guard: it is taken off here.
+      // From here its reading thread is held suspended, the process no
+      // longer debugged: `held` may start threads in it. The read goes ahead
+      // on resumption. Under an emulator Wine reports the touch as another
+      // exception and keeps the guard: it is taken off here.
+      const UniqueHandle thread(::OpenThread(THREAD_SUSPEND_RESUME, FALSE, event.dwThreadId));
       DWORD guarded = 0;
       ::VirtualProtectEx(process, page, 1, protection, &guarded);
       // Detached, it handles its own exceptions and outlives this thread.
       ::DebugSetProcessKillOnExit(FALSE);
-      ::ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
-      return ::DebugActiveProcessStop(event.dwProcessId);
+      const bool detached =
+          thread && ::SuspendThread(thread.Get()) != DWORD(-1) &&
+          ::ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE) &&
+          ::DebugActiveProcessStop(event.dwProcessId);
+      if (detached) held();
+      if (thread) ::ResumeThread(thread.Get());
+      return detached;
     }
     ContinueAfter(event);
   }
   return false;
+}
+
+std::vector<PROCESSENTRY32> Processes() {
+  std::vector<PROCESSENTRY32> all;
+  const UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32First(snapshot.Get(), &entry); more;
+       more = ::Process32Next(snapshot.Get(), &entry))
+    all.push_back(entry);
+  return all;
 }
 
 bool WaitUntil(const std::string& what, const std::function<bool()>& done,
@@ -301,7 +333,10 @@ Process::Process(const std::string& image, const std::string& arguments, const s
 
 Process::~Process() {
   if (!Started()) return;
-  if (Running()) ::TerminateProcess(info_.hProcess, 255);
+  if (Running()) {
+    EndStartedBy(Id());
+    ::TerminateProcess(info_.hProcess, 255);
+  }
   ::WaitForSingleObject(info_.hProcess, DeadlineMs());
   ::CloseHandle(info_.hThread);
   ::CloseHandle(info_.hProcess);
@@ -320,6 +355,19 @@ std::optional<DWORD> Process::Exit() const {
       !::GetExitCodeProcess(info_.hProcess, &code))
     return std::nullopt;
   return code;
+}
+
+std::optional<DWORD> Process::ErrorMode() const {
+  // GetErrorMode takes nothing and returns the mode, the thread's exit code;
+  // a system library lies at the same address in every process.
+  const auto read = reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetErrorMode")));
+  const UniqueHandle thread(
+      ::CreateRemoteThread(info_.hProcess, nullptr, 0, read, nullptr, 0, nullptr));
+  DWORD mode = 0;
+  const bool ended = thread && ::WaitForSingleObject(thread.Get(), DeadlineMs()) == WAIT_OBJECT_0 &&
+                     ::GetExitCodeThread(thread.Get(), &mode);
+  return ended ? std::optional(mode) : std::nullopt;
 }
 
 // The text the window manager holds: nothing is asked of another process.

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <windows.h>
+// <tlhelp32.h> needs <windows.h> first.
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -59,10 +61,13 @@ Traced RunTracingLibraries(const std::string& image, const std::string& argument
                            const std::string& folder = "", const std::string& temporary = "");
 
 // For a process this thread started with DEBUG_ONLY_THIS_PROCESS: holds it at
-// its first read of the page at `offset` from its image's base, runs `held`
-// meanwhile, then lets the read go ahead and stops debugging it. False,
+// its first read of the page at `offset` from its image's base, stops
+// debugging it, runs `held` meanwhile, then lets the read go ahead. False,
 // having said why, when it ends or the deadline passes first.
 bool HoldAtFirstRead(std::uintptr_t offset, const std::function<void()>& held);
+
+// Every process running now.
+std::vector<PROCESSENTRY32> Processes();
 
 // Polls `done` until it holds; false, printing `what` and `seen`, at the deadline.
 bool WaitUntil(const std::string& what, const std::function<bool()>& done,
@@ -84,6 +89,9 @@ class Process {
   bool Running() const;
   // Nothing when it still runs at the deadline.
   std::optional<DWORD> Exit() const;
+  // Its error mode, as a thread started in it reads it: Wine answers a query
+  // of another process's mode with the caller's own. Nothing by the deadline.
+  std::optional<DWORD> ErrorMode() const;
 
  private:
   std::string name_;

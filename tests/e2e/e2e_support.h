@@ -2,10 +2,7 @@
 // of one test in the system directory, and the stand-in regsvr32.exe.
 #pragma once
 
-#include <windows.h>
-// <tlhelp32.h> needs <windows.h> first.
 #include <gtest/gtest.h>
-#include <tlhelp32.h>
 
 #include <cstring>
 #include <set>
@@ -57,14 +54,9 @@ inline bool Registered(const std::string& name) {
 
 // Registrations run beside the setup and outlive it.
 inline bool NoRegistrationRunning() {
-  const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  BOOL more = ::Process32First(snapshot, &entry);
-  while (more && _stricmp(entry.szExeFile, "regsvr32.exe"))
-    more = ::Process32Next(snapshot, &entry);
-  ::CloseHandle(snapshot);
-  return !more;
+  for (const PROCESSENTRY32& entry : Processes())
+    if (_stricmp(entry.szExeFile, "regsvr32.exe") == 0) return false;
+  return true;
 }
 
 // The components Wine puts in the system directory itself (the rig's

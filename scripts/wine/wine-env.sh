@@ -29,7 +29,7 @@ tarnvel_wine64() { WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64 "$@"; }
 # Where the kernel cannot execute 32-bit ELF programs (the 32-bit half of
 # Wine), or TARNVEL_EMULATE_I386=1 asks for it, qemu-user is registered as
 # their interpreter; elsewhere an entry of ours left by a forced run goes.
-. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/emulation.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/../emulation.sh"
 tarnvel_enable_i386() {
   if tarnvel_emulation_forced || ! tarnvel_kernel_runs_i386; then
     tarnvel_register_qemu || return 1
