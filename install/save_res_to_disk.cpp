@@ -32,17 +32,29 @@ class OutputGuard {
 // Counts and logs the platform's last failure.
 SaveOutcome Fail(Platform& platform, std::int16_t& errCount, const std::string& name) {
   if (errCount < INT16_MAX) ++errCount;
-  const OutputFailure failure = platform.LastOutputFailure();
-  platform.Log(log_line::CopyFailed(name, failure, platform.ErrorText(failure.error)));
+  LogLastFailure(platform, name);
   return SaveOutcome::kFailed;
 }
 
 }  // namespace
 
+void LogLastFailure(Platform& platform, const std::string& name) {
+  const OutputFailure failure = platform.LastOutputFailure();
+  platform.Log(log_line::CopyFailed(name, failure, platform.ErrorText(failure.error)));
+}
+
 SaveOutcome SaveResToDisk(Platform& platform, std::int16_t& errCount, std::int16_t resNum,
-                          const std::string& resType, const std::string& destFileName) {
+                          const std::string& resType, const std::string& destFileName,
+                          std::string* kept) {
   OutputGuard output(platform);
   const auto fail = [&] { return Fail(platform, errCount, resType); };
+  std::string keptHere;
+  // Past the replacement the kept file is the caller's; before, it goes.
+  const auto failKeeping = [&] {
+    const SaveOutcome failed = fail();
+    if (!keptHere.empty()) platform.DeleteKept(keptHere);
+    return failed;
+  };
 
   PayloadView payload;
   if (!platform.LoadPayload(resType, resNum, payload)) return fail();
@@ -59,10 +71,17 @@ SaveOutcome SaveResToDisk(Platform& platform, std::int16_t& errCount, std::int16
   }
   output.Opened();
   platform.PumpEvents();
-  if (!platform.WriteOutput(payload.data, payload.size)) return fail();
+  // A hard link made before the replacement: the old file stays whole, the
+  // same file, until the new one has registered. Without it the write goes on.
+  if (kept != nullptr && !platform.KeepBeside(destFileName, keptHere)) {
+    LogLastFailure(platform, log_line::OldFile(resType));
+    keptHere.clear();
+  }
+  if (!platform.WriteOutput(payload.data, payload.size)) return failKeeping();
   platform.PumpEvents();
-  if (!output.Close()) return fail();
+  if (!output.Close()) return failKeeping();
   platform.Log(log_line::Written(resType));
+  if (kept != nullptr) *kept = keptHere;
   return SaveOutcome::kWritten;
 }
 
@@ -72,17 +91,21 @@ bool QueueResForRestart(Platform& platform, std::int16_t& errCount, const std::s
   PayloadView payload;
   std::string queued;
   if (!platform.LoadPayload(name, 1, payload) ||
-      !platform.ReplaceAtRestart(destFileName, knownPath, payload.data, payload.size, queued)) {
+      !platform.ReplaceAtRestart(destFileName, knownPath, payload.data, payload.size, queued) ||
+      !RegisterAtRestart(platform, name, queued, trueDirectory)) {
     Fail(platform, errCount, name);
     return false;
   }
+  return true;
+}
+
+bool RegisterAtRestart(Platform& platform, const std::string& name, const std::string& queued,
+                       const std::string& trueDirectory) {
+  const std::string knownPath = trueDirectory + "\\" + name;
   platform.Log(log_line::RenameQueued(name, queued, knownPath));
   // One value per component: a second run replaces it instead of adding one.
   const std::string command = RegistrationCommandLine(trueDirectory, knownPath);
-  if (!platform.RunAtRestart("Tarnvel " + name, command)) {
-    Fail(platform, errCount, name);
-    return false;
-  }
+  if (!platform.RunAtRestart("Tarnvel " + name, command)) return false;
   platform.Log(log_line::RegistrationQueued(name, command));
   return true;
 }
