@@ -40,10 +40,11 @@ void Registrations::Launch(Platform& platform, Started registration) {
 
 void Registrations::Settle(Platform& platform, std::size_t index, bool registered,
                            const std::string& trueDirectory) {
-  Started again = started_[index];
+  if (started_[index].kept.empty()) return;
+  // Ended: nothing reads this entry again.
+  Started again = std::move(started_[index]);
   const std::string kept = std::move(again.kept);
   const std::string& name = again.name;
-  if (kept.empty()) return;
   if (registered) return platform.DeleteKept(kept);
   // A failed registration of the new file may have half-written the
   // registry: the old file registers again.

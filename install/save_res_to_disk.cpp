@@ -49,12 +49,6 @@ SaveOutcome SaveResToDisk(Platform& platform, std::int16_t& errCount, std::int16
   OutputGuard output(platform);
   const auto fail = [&] { return Fail(platform, errCount, resType); };
   std::string keptHere;
-  // Past the replacement the kept file is the caller's; before, it goes.
-  const auto failKeeping = [&] {
-    const SaveOutcome failed = fail();
-    if (!keptHere.empty()) platform.DeleteKept(keptHere);
-    return failed;
-  };
 
   PayloadView payload;
   if (!platform.LoadPayload(resType, resNum, payload)) return fail();
@@ -77,9 +71,17 @@ SaveOutcome SaveResToDisk(Platform& platform, std::int16_t& errCount, std::int16
     LogLastFailure(platform, log_line::OldFile(resType));
     keptHere.clear();
   }
-  if (!platform.WriteOutput(payload.data, payload.size)) return failKeeping();
-  platform.PumpEvents();
-  if (!output.Close()) return failKeeping();
+  bool written = platform.WriteOutput(payload.data, payload.size);
+  if (written) {
+    platform.PumpEvents();
+    written = output.Close();
+  }
+  if (!written) {
+    const SaveOutcome failed = fail();
+    // Not written, or not closed: the kept file goes.
+    if (!keptHere.empty()) platform.DeleteKept(keptHere);
+    return failed;
+  }
   platform.Log(log_line::Written(resType));
   if (kept != nullptr) *kept = keptHere;
   return SaveOutcome::kWritten;
