@@ -60,14 +60,13 @@ class FakePlatform : public Platform {
   std::optional<OutputStep> restartRefused;    // that queueing step fails, access denied
   std::vector<std::string> renamesAtRestart;   // "FROM > TO: BYTES"
   std::map<std::string, std::string> runOnce;  // command lines by name
-  // Exit codes by component name; none: runs past any deadline. A second
-  // registration of the same file takes its code from exitCodesAgain (0 when
-  // not named there).
+  // Exit codes by component name; none: runs past any deadline. A file's
+  // second registration takes its code from exitCodesAgain.
   std::map<std::string, std::optional<std::uint32_t>> exitCodes, exitCodesAgain;
-  std::map<std::string, File> kept;  // old files kept beside their targets, by path
-  std::set<std::string> unkeepable;  // targets whose old file cannot be kept
-  std::map<std::string, std::uint32_t> putBackRefused;  // by target: the open's error
-  std::uint32_t clock = 0xFFFF0000u;                    // wraps during a run's wait
+  std::map<std::string, File> kept;   // old files kept beside their targets, by path
+  std::set<std::string> unkeepable;   // targets whose old file cannot be kept
+  std::set<std::string> loaded;       // targets a program loaded once written: no put back
+  std::uint32_t clock = 0xFFFF0000u;  // wraps during a run's wait
 
   // Written down: events ("pump", "open PATH", ...), boxes ("TITLE|PROMPT|0xFLAGS"), process
   // starts ("IMAGE|COMMAND LINE") and log lines.
@@ -170,17 +169,12 @@ class FakePlatform : public Platform {
     return true;
   }
   bool PutBack(const std::string& keptAs, const std::string& path) override {
-    Seen("putback ", path);
-    const auto refused = putBackRefused.find(path);
-    if (refused != putBackRefused.end()) return Failed(OutputStep::kOpen, refused->second);
+    if (Seen("putback ", path) && loaded.count(path)) return Failed(OutputStep::kOpen, 32);
     files[path] = kept.at(keptAs);
     kept.erase(keptAs);
     return true;
   }
-  void DeleteKept(const std::string& keptAs) override {
-    events.push_back("drop " + keptAs);
-    kept.erase(keptAs);
-  }
+  void DeleteKept(const std::string& keptAs) override { kept.erase(keptAs); }
   bool RunAtRestart(const std::string& name, const std::string& commandLine) override {
     events.push_back("runonce");
     if (restartRefused == OutputStep::kQueueRegistration)

@@ -517,16 +517,14 @@ TEST(RunLog, NamesEachComponentsOutcomeAndEachRegistrationsExitCode) {
 
 // A written component's old file, kept beside it until its registration has
 // ended: deleted once that registered, put back and registered again when it
-// failed, put back at the restart when the new file is in use by then.
+// failed, put back at the restart when a program loaded the new file by then.
 struct PutBackCase {
   std::vector<std::optional<std::uint32_t>> exits;  // MSINET.OCX's registration; none: runs on
-  // How the put back goes: "" done; "in use", "denied": refused so at its
-  // open; "unkept": no old file could be kept; "refused": in use, and the
-  // rename for the restart refused; "same": the target already holds the
-  // payload, so it is kept as it is.
+  // "": put back; "in use": refused for the new file loaded; "refused": that,
+  // and the rename for the restart refused; "unkept": no old file could be
+  // kept; "same": the target holds the payload already, and is kept so.
   std::vector<std::string> putBacks;
-  bool oldBack;       // MSINET.OCX holds its old file at the end
-  int registrations;  // started for it
+  bool oldBack;  // MSINET.OCX holds its old file at the end, registered again
   int exitCode;
   std::vector<std::string> logged;         // lines the log holds, in this order
   bool queued = false;                     // the old file is put back at the restart
@@ -534,40 +532,34 @@ struct PutBackCase {
 };
 
 const std::string kInet = kSys + "\\MSINET.OCX";
-const std::string kUnkept =
-    "MSINET.OCX (old file): failed at keeping it beside the new file, error 50 (text of 50)";
 const std::string kPutBack = "MSINET.OCX: registration failed, old file put back";
-const std::string kAgainStarted = "MSINET.OCX (old file): registration started, process 108";
-const std::string kInUseBack = kPutBack +
-                               " at the next restart, the new file in use (error 32, "
-                               "text of 32)";
+const std::string kAgain = "MSINET.OCX (old file): registration ";
+const std::string kInUseBack =
+    kPutBack + " at the next restart, the new file in use (error 32, text of 32)";
 const std::string kEnd0 = "End: 0 copies failed, 0 registrations failed, exit code 0";
 const std::string kEnd1 = "End: 0 copies failed, 1 registration failed, exit code 1";
 const std::vector<std::optional<std::uint32_t>> kFailing = {3, 5, 0xC0000005};
 
 // clang-format off
 const PutBackCase kPutBackCases[] = {
-    {{0, 4}, {"", "in use", "same"}, false, 1, kExitSuccess, {kEnd0}},
-    {{0, 4}, {"unkept"}, false, 1, kExitSuccess, {kUnkept, "MSINET.OCX: written", kEnd0}},
-    {kFailing, {""}, true, 2, kExitFailures, {kPutBack, kAgainStarted, "MSINET.OCX (old file): "
-     "registration exit code 0, registered", kEnd1}},
-    {kFailing, {"in use"}, false, 1, kExitFailures, {kInUseBack, "MSINET.OCX: rename queued for the restart, " + kSys + "\\~tvl2_0.tmp over " + kInet, "MSINET.OCX: "
-     "registration queued for the first administrator's logon after the restart, " +
-     Command(kSys, "MSINET.OCX"), kEnd1}, true},
-    {kFailing, {"unkept"}, false, 1, kExitFailures, {kUnkept, kEnd1}},
-    {kFailing, {"same"}, false, 1, kExitFailures, {kEnd1}},
-    {{std::nullopt}, {"", "in use"}, false, 1, kExitFailures, {"MSINET.OCX: registration still "
+    {{0, 4}, {"", "in use", "same"}, false, kExitSuccess, {kEnd0}},
+    {{0, 4}, {"unkept"}, false, kExitSuccess, {"MSINET.OCX (old file): failed at keeping it "
+     "beside the new file, error 50 (text of 50)", "MSINET.OCX: written", kEnd0}},
+    {kFailing, {""}, true, kExitFailures, {kPutBack, kAgain + "started, process 108", kAgain +
+     "exit code 0, registered", kEnd1}},
+    {kFailing, {"in use"}, false, kExitFailures, {kInUseBack, "MSINET.OCX: rename queued for the "
+     "restart, " + kSys + "\\~tvl2_0.tmp over " + kInet, "MSINET.OCX: registration queued for "
+     "the first administrator's logon after the restart, " + Command(kSys, "MSINET.OCX"), kEnd1},
+     true},
+    {kFailing, {"unkept", "same"}, false, kExitFailures, {kEnd1}},
+    {{std::nullopt}, {"", "in use"}, false, kExitFailures, {"MSINET.OCX: registration still "
      "running at the deadline, failed (left running)", kEnd1}},
-    {{5}, {"denied"}, false, 1, kExitFailures, {"MSINET.OCX (old file): failed at open, error 5 "
-     "(text of 5)", kEnd1}},
-    {{5}, {"refused"}, false, 1, kExitFailures, {kInUseBack, "MSINET.OCX (old file): failed at "
+    {{5}, {"refused"}, false, kExitFailures, {kInUseBack, "MSINET.OCX (old file): failed at "
      "queueing the rename for the restart, error 5 (text of 5)", kEnd1}},
     // The old file's own registration counts no second failure.
-    {{5}, {""}, true, 2, kExitFailures, {kPutBack, kAgainStarted, "MSINET.OCX (old file): "
-     "registration exit code 5, failed", kEnd1}, false, 5},
-    {{5}, {""}, true, 2, kExitFailures, {kPutBack, kAgainStarted, "MSINET.OCX (old file): "
-     "registration still running at the deadline, failed (left running)", kEnd1}, false,
-     std::nullopt},
+    {{5}, {""}, true, kExitFailures, {kPutBack, kAgain + "exit code 5, failed", kEnd1}, false, 5},
+    {{5}, {""}, true, kExitFailures, {kPutBack, kAgain + "still running at the deadline, failed "
+     "(left running)", kEnd1}, false, std::nullopt},
 };
 // clang-format on
 
@@ -585,22 +577,18 @@ TEST(InstallRun, FailedRegistrationPutsTheOldFileBackAndRegistersItAgain) {
         p.exitCodes = {{"MSINET.OCX", exit}};
         p.exitCodesAgain = {{"MSINET.OCX", c.again}};
         if (putBack == "unkept") p.unkeepable = {kInet};
-        if (putBack == "in use" || putBack == "refused") p.putBackRefused = {{kInet, 32}};
-        if (putBack == "denied") p.putBackRefused = {{kInet, 5}};
+        if (putBack == "in use" || putBack == "refused") p.loaded = {kInet};
         if (putBack == "refused") p.restartRefused = OutputStep::kQueueRename;
         EXPECT_EQ(run.Run(""), c.exitCode);
-        EXPECT_EQ(p.starts.size(), std::size_t(c.registrations));
+        EXPECT_EQ(p.starts.size(), c.oldBack ? 2u : 1u);
         EXPECT_EQ(p.files[kInet].bytes, c.oldBack || putBack == "same" ? old : "MZ new MSINET.OCX");
-        // Only a file queued for the restart stays beside; the restart consumes it.
-        EXPECT_EQ(p.kept.size(), c.queued ? 1u : 0u);
-        EXPECT_EQ(p.renamesAtRestart.size(), c.queued ? 1u : 0u);
-        EXPECT_EQ(p.runOnce.size(), c.queued ? 1u : 0u);
+        // Only a file queued for the restart stays beside, for the restart to consume.
+        EXPECT_EQ(p.kept.size() + p.renamesAtRestart.size() + p.runOnce.size(), c.queued ? 3u : 0u);
         auto line = p.log.begin();
         for (const std::string& expected : c.logged)
           EXPECT_NE(line = std::find(line, p.log.end(), expected), p.log.end()) << expected;
-        // Nothing else is said of the old file.
-        for (const std::string& l : p.log) {
-          if (l.find("old file") == std::string::npos) continue;
+        for (const std::string& l : p.log) {  // nothing else is put back
+          if (l.find("put back") == std::string::npos) continue;
           EXPECT_NE(std::find(c.logged.begin(), c.logged.end(), l), c.logged.end()) << l;
         }
       }
