@@ -520,9 +520,8 @@ TEST(RunLog, NamesEachComponentsOutcomeAndEachRegistrationsExitCode) {
 // failed, put back at the restart when a program loaded the new file by then.
 struct PutBackCase {
   std::vector<std::optional<std::uint32_t>> exits;  // MSINET.OCX's registration; none: runs on
-  // "": put back; "in use": refused for the new file loaded; "refused": that,
-  // and the rename for the restart refused; "unkept": no old file could be
-  // kept; "same": the target holds the payload already, and is kept so.
+  // "": put back; "in use": the new file loaded, refused; "refused": that, and the restart's
+  // rename refused; "unkept": no old file kept; "same": the payload's bytes there, kept so.
   std::vector<std::string> putBacks;
   bool oldBack;  // MSINET.OCX holds its old file at the end, registered again
   int exitCode;
