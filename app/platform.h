@@ -68,6 +68,7 @@ enum class OutputStep {
   kClose,
   kQueueRename,        // asking Windows for the rename at the next restart
   kQueueRegistration,  // asking Windows to register it after the next restart
+  kKeep,               // keeping the old file beside its replacement
 };
 struct OutputFailure {
   OutputStep step = OutputStep::kLoad;
@@ -162,6 +163,24 @@ class Platform {
   // `knownPath` at the next restart, when the last rename queued onto it is
   // one; empty otherwise. Both by the paths Windows knows them by.
   virtual std::string QueuedReplacement(const std::string& knownPath) = 0;
+  // Asks Windows to rename `path` over the destination at the next restart;
+  // as for ReplaceAtRestart, `knownPath` is the destination by the path
+  // Windows knows it by, and `queued` gets `path` named in that folder.
+  virtual bool RenameAtRestart(const std::string& path, const std::string& knownPath,
+                               std::string& queued) = 0;
+
+  // Keeps the file at `path` beside it, as the very same file (its bytes,
+  // security and times), under a name of the temporary files' pattern, until
+  // a replacement of it has proved itself; `kept` gets that name. A killed
+  // run's kept file is swept like any other temporary file.
+  virtual bool KeepBeside(const std::string& path, std::string& kept) = 0;
+  // Renames the kept file over `path` in one step, so that `path` is that
+  // file again. Refused, with the kept file left in place, as an open for
+  // writing is refused: another program holding `path` fails at kOpen.
+  virtual bool PutBack(const std::string& kept, const std::string& path) = 0;
+  // Deletes a kept file that is no longer needed.
+  virtual void DeleteKept(const std::string& kept) = 0;
+
   // Has Windows run `commandLine` once after the next restart; a second call
   // with the same `name` replaces the first. Fails without an administrator.
   virtual bool RunAtRestart(const std::string& name, const std::string& commandLine) = 0;
@@ -201,8 +220,8 @@ class Platform {
   virtual std::uint32_t Milliseconds() = 0;
 
   // The step and Windows error code of the last failed LoadPayload,
-  // ResetAttributes, OpenOutput, WriteOutput, CloseOutput, ReplaceAtRestart
-  // or RunAtRestart.
+  // ResetAttributes, OpenOutput, WriteOutput, CloseOutput, ReplaceAtRestart,
+  // RenameAtRestart, RunAtRestart, KeepBeside or PutBack.
   virtual OutputFailure LastOutputFailure() = 0;
   // The system's text for a Windows error code, on one line.
   virtual std::string ErrorText(std::uint32_t error) = 0;

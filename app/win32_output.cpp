@@ -19,18 +19,22 @@ std::string DirectoryPartOf(const std::string& path) {
   return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
 }
 
+// The next name of the temporary files' pattern beside `destination`.
+std::string TemporaryNameBeside(const std::string& destination) {
+  static unsigned serial = 0;
+  std::string path = DirectoryPartOf(destination) + kTemporaryPrefix;
+  AppendNumber(path, GetCurrentProcessId(), 16);
+  path += '_';
+  AppendNumber(path, ++serial);
+  return path + ".tmp";
+}
+
 // A new, empty file beside `destination`, open for writing. CREATE_NEW never
 // takes over a file that is already there, a leftover of a killed run included.
 std::optional<std::pair<std::string, UniqueHandle>> CreateTemporaryBeside(
     const std::string& destination) {
-  static unsigned serial = 0;
-  const std::string directory = DirectoryPartOf(destination);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string path = directory + kTemporaryPrefix;
-    AppendNumber(path, GetCurrentProcessId(), 16);
-    path += '_';
-    AppendNumber(path, ++serial);
-    path += ".tmp";
+    std::string path = TemporaryNameBeside(destination);
     // No sharing, delete included, until it is renamed or deleted: a sweep by
     // another run cannot take it away meanwhile.
     UniqueHandle file(::CreateFileW(Utf16From(path).c_str(),
@@ -246,16 +250,50 @@ bool Win32Platform::ReplaceAtRestart(const std::string& path, const std::string&
   // kill in between leaves a file no rename names: the next run sweeps it.
   if (!WriteAndFlush(temporary.File().Get(), data, size) || !temporary.File().Reset())
     return Failed(OutputStep::kWrite);
-  queued = DirectoryPartOf(knownPath) +
-           temporary.Path().substr(DirectoryPartOf(temporary.Path()).size());
   // On failure (it needs an administrator) the temporary file goes with
   // `temporary`.
-  if (!::MoveFileExW(Utf16From(queued).c_str(), Utf16From(knownPath).c_str(),
-                     MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING))
-    return Failed(OutputStep::kQueueRename);
+  if (!RenameAtRestart(temporary.Path(), knownPath, queued)) return false;
   temporary.Keep();
   return true;
 }
+
+bool Win32Platform::RenameAtRestart(const std::string& path, const std::string& knownPath,
+                                    std::string& queued) {
+  queued = DirectoryPartOf(knownPath) + path.substr(DirectoryPartOf(path).size());
+  return ::MoveFileExW(Utf16From(queued).c_str(), Utf16From(knownPath).c_str(),
+                       MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) ||
+         Failed(OutputStep::kQueueRename);
+}
+
+bool Win32Platform::KeepBeside(const std::string& path, std::string& kept) {
+  // A new name for the same file: no byte is copied, and the file keeps its
+  // identity, security and times through the replacement of `path`.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    kept = TemporaryNameBeside(path);
+    if (::CreateHardLinkW(Utf16From(kept).c_str(), Utf16From(path).c_str(), nullptr)) return true;
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
+  }
+  kept.clear();
+  return Failed(OutputStep::kKeep);
+}
+
+bool Win32Platform::PutBack(const std::string& kept, const std::string& path) {
+  {
+    // Refused as the write's open is: a program holds the file, or it is a
+    // loaded image.
+    UniqueHandle destination(::CreateFileW(Utf16From(path).c_str(), GENERIC_WRITE | DELETE,
+                                           kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                           nullptr));
+    if (!destination) return Failed(OutputStep::kOpen);
+  }
+  // A rename within the folder, replacing the target in one step.
+  return ::MoveFileExW(Utf16From(kept).c_str(), Utf16From(path).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
+         Failed(OutputStep::kRename);
+}
+
+void Win32Platform::DeleteKept(const std::string& kept) { ::DeleteFileW(Utf16From(kept).c_str()); }
 
 bool Win32Platform::CloseOutput() {
   if (!output_) {

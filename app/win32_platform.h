@@ -20,7 +20,8 @@ namespace tarnvel {
 // The name of a temporary output file begins with this, then the process id
 // in hexadecimal, "_", a serial number in decimal and ".tmp": "~tvl1a2b_3.tmp".
 // It lives beside its destination from OpenOutput until the rename or
-// CloseOutput; one that a killed run left is swept by a later run.
+// CloseOutput, and an old file kept by KeepBeside until it is put back or
+// deleted; one that a killed run left is swept by a later run.
 constexpr const char* kTemporaryPrefix = "~tvl";
 
 class Win32Platform : public Platform {
@@ -61,6 +62,14 @@ class Win32Platform : public Platform {
                         const std::uint8_t* data, std::size_t size, std::string& queued) override;
   // Reads PendingFileRenameOperations.
   std::string QueuedReplacement(const std::string& knownPath) override;
+  // MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT, named in PendingFileRenameOperations.
+  bool RenameAtRestart(const std::string& path, const std::string& knownPath,
+                       std::string& queued) override;
+  // A hard link (CreateHardLink); the file system must have them (NTFS).
+  bool KeepBeside(const std::string& path, std::string& kept) override;
+  // One rename, as the write's, after an open of `path` as OpenOutput's.
+  bool PutBack(const std::string& kept, const std::string& path) override;
+  void DeleteKept(const std::string& kept) override;
   // A value in HKLM's RunOnce key as 64-bit Windows reads it at restart.
   bool RunAtRestart(const std::string& name, const std::string& commandLine) override;
   // The process's window station and session; UOI_FLAGS through user32.

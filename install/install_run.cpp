@@ -43,10 +43,12 @@ TargetOutcome FrmInstllation::LookAtTarget(const std::string& name, const std::s
 
 void FrmInstllation::PlaceTarget(const std::string& name, const std::string& target,
                                  bool pumpBeforeRegistering) {
-  switch (SaveResToDisk(1, name, target)) {
+  // The old file stays beside the new one until the new one has registered.
+  std::string kept;
+  switch (SaveResToDisk(1, name, target, &kept)) {
     case SaveOutcome::kWritten:
       if (pumpBeforeRegistering) platform_.PumpEvents();
-      registrations_.Start(platform_, SysDirPath, name, target);
+      registrations_.Start(platform_, SysDirPath, name, target, kept);
       break;
     case SaveOutcome::kInUse:
       // Replaced and registered by the restart's 64-bit code, which names
@@ -132,7 +134,8 @@ void FrmInstllation::InstallNow() {
 
   // A component that did not register is a failure like one not written,
   // though only copies count on the failure line.
-  const int registrationsFailed = registrations_.WaitForAll(platform_, kRegistrationDeadlineMs);
+  const int registrationsFailed =
+      registrations_.WaitForAll(platform_, kRegistrationDeadlineMs, SysDirTruePath);
   const bool failed = ErrCount > 0 || registrationsFailed > 0;
   const std::string tail = platform_.CommandTail();
   // The setup never restarts Windows itself: it says what waits for one.

@@ -7,8 +7,8 @@
 namespace tarnvel {
 
 SaveOutcome FrmInstllation::SaveResToDisk(std::int16_t ResNum, const std::string& ResType,
-                                          const std::string& DestFileName) {
-  return tarnvel::SaveResToDisk(platform_, ErrCount, ResNum, ResType, DestFileName);
+                                          const std::string& DestFileName, std::string* Kept) {
+  return tarnvel::SaveResToDisk(platform_, ErrCount, ResNum, ResType, DestFileName, Kept);
 }
 
 void FrmInstllation::PGVisible(ui::Shape& Bar, ui::Shape& Frame, ui::Shape& Back,

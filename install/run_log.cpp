@@ -38,6 +38,8 @@ const char* StepName(OutputStep step) {
       return "queueing the rename for the restart";
     case OutputStep::kQueueRegistration:
       return "queueing the registration for the restart";
+    case OutputStep::kKeep:
+      return "keeping it beside the new file";
   }
   return "?";
 }
@@ -151,6 +153,18 @@ std::string RegistrationEnded(const std::string& name, std::uint32_t exitCode) {
 
 std::string StillRunning(const std::string& name) {
   return name + ": registration still running at the deadline, failed (left running)";
+}
+
+std::string OldFile(const std::string& name) { return name + " (old file)"; }
+
+std::string PutBack(const std::string& name) {
+  return name + ": registration failed, old file put back";
+}
+
+std::string PutBackAtRestart(const std::string& name, std::uint32_t error,
+                             const std::string& errorText) {
+  return PutBack(name) + " at the next restart, the new file in use (error " + NumberText(error) +
+         ", " + errorText + ")";
 }
 
 std::string Cancel(bool confirmed) {

@@ -39,6 +39,11 @@ std::string RegistrationStarted(const std::string& name, std::uint32_t processId
 std::string Waiting(std::size_t registrations, std::uint32_t deadlineMs);
 std::string RegistrationEnded(const std::string& name, std::uint32_t exitCode);
 std::string StillRunning(const std::string& name);
+// How the lines about a component's old file, kept beside it, name it.
+std::string OldFile(const std::string& name);
+std::string PutBack(const std::string& name);
+std::string PutBackAtRestart(const std::string& name, std::uint32_t error,
+                             const std::string& errorText);
 std::string Cancel(bool confirmed);
 // The count waiting for the restart is given when there is one.
 std::string End(int copiesFailed, int registrationsFailed, int waitingForRestart, int exitCode);

@@ -32,17 +32,23 @@ class OutputGuard {
 // Counts and logs the platform's last failure.
 SaveOutcome Fail(Platform& platform, std::int16_t& errCount, const std::string& name) {
   if (errCount < INT16_MAX) ++errCount;
-  const OutputFailure failure = platform.LastOutputFailure();
-  platform.Log(log_line::CopyFailed(name, failure, platform.ErrorText(failure.error)));
+  LogLastFailure(platform, name);
   return SaveOutcome::kFailed;
 }
 
 }  // namespace
 
+void LogLastFailure(Platform& platform, const std::string& name) {
+  const OutputFailure failure = platform.LastOutputFailure();
+  platform.Log(log_line::CopyFailed(name, failure, platform.ErrorText(failure.error)));
+}
+
 SaveOutcome SaveResToDisk(Platform& platform, std::int16_t& errCount, std::int16_t resNum,
-                          const std::string& resType, const std::string& destFileName) {
+                          const std::string& resType, const std::string& destFileName,
+                          std::string* kept) {
   OutputGuard output(platform);
   const auto fail = [&] { return Fail(platform, errCount, resType); };
+  std::string keptHere;
 
   PayloadView payload;
   if (!platform.LoadPayload(resType, resNum, payload)) return fail();
@@ -59,10 +65,25 @@ SaveOutcome SaveResToDisk(Platform& platform, std::int16_t& errCount, std::int16
   }
   output.Opened();
   platform.PumpEvents();
-  if (!platform.WriteOutput(payload.data, payload.size)) return fail();
-  platform.PumpEvents();
-  if (!output.Close()) return fail();
+  // A hard link made before the replacement: the old file stays whole, the
+  // same file, until the new one has registered. Without it the write goes on.
+  if (kept != nullptr && !platform.KeepBeside(destFileName, keptHere)) {
+    LogLastFailure(platform, log_line::OldFile(resType));
+    keptHere.clear();
+  }
+  bool written = platform.WriteOutput(payload.data, payload.size);
+  if (written) {
+    platform.PumpEvents();
+    written = output.Close();
+  }
+  if (!written) {
+    const SaveOutcome failed = fail();
+    // Not written, or not closed: the kept file goes.
+    if (!keptHere.empty()) platform.DeleteKept(keptHere);
+    return failed;
+  }
   platform.Log(log_line::Written(resType));
+  if (kept != nullptr) *kept = keptHere;
   return SaveOutcome::kWritten;
 }
 
@@ -79,18 +100,22 @@ bool QueueResForRestart(Platform& platform, std::int16_t& errCount, const std::s
   // payload's) stays, and the new one is renamed after it.
   std::string queued = platform.QueuedReplacement(knownPath);
   const bool already = !queued.empty() && platform.FileHolds(queued, payload.data, payload.size);
-  if (!already &&
-      !platform.ReplaceAtRestart(destFileName, knownPath, payload.data, payload.size, queued)) {
+  if ((!already &&
+       !platform.ReplaceAtRestart(destFileName, knownPath, payload.data, payload.size, queued)) ||
+      !RegisterAtRestart(platform, name, queued, trueDirectory, already)) {
     Fail(platform, errCount, name);
     return false;
   }
+  return true;
+}
+
+bool RegisterAtRestart(Platform& platform, const std::string& name, const std::string& queued,
+                       const std::string& trueDirectory, bool already) {
+  const std::string knownPath = trueDirectory + "\\" + name;
   platform.Log(log_line::RenameQueued(name, queued, knownPath, already));
   // One value per component: a second run replaces it instead of adding one.
   const std::string command = RegistrationCommandLine(trueDirectory, knownPath);
-  if (!platform.RunAtRestart("Tarnvel " + name, command)) {
-    Fail(platform, errCount, name);
-    return false;
-  }
+  if (!platform.RunAtRestart("Tarnvel " + name, command)) return false;
   platform.Log(log_line::RegistrationQueued(name, command));
   return true;
 }

@@ -54,7 +54,7 @@ class FrmInstllation : public ui::Form {
   // Walks the manifest and ends the program; does not return.
   [[noreturn]] void InstallNow();
   SaveOutcome SaveResToDisk(std::int16_t ResNum, const std::string& ResType,
-                            const std::string& DestFileName);
+                            const std::string& DestFileName, std::string* Kept = nullptr);
   void PGVisible(ui::Shape& Bar, ui::Shape& Frame, ui::Shape& Back, std::int16_t Optn);
   void Progress(ui::Shape& Bar, ui::Shape& Frame, ui::Shape& Back, std::int32_t& CurrVal,
                 std::int32_t& MaxVal);

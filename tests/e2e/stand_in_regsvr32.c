@@ -3,7 +3,8 @@
    HKCU\Software\Tarnvel\StandIn\Calls, answers as the real tool does for a
    file whose registration fails (5) and for a file without DllRegisterServer
    (4), by the component's name, and exits 0 for every other file without
-   registering anything. */
+   registering anything. While a test holds the mutex TarnvelStandInHold, it
+   waits for it after counting: a registration caught running. */
 #include <string.h>
 #include <windows.h>
 
@@ -14,6 +15,11 @@ int main(void) {
   RegGetValueA(HKEY_CURRENT_USER, key, commandLine, RRF_RT_REG_DWORD, NULL, &count, &size);
   ++count;
   RegSetKeyValueA(HKEY_CURRENT_USER, key, commandLine, REG_DWORD, &count, sizeof count);
+  HANDLE hold = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "TarnvelStandInHold");
+  if (hold) {
+    WaitForSingleObject(hold, INFINITE); /* abandoned, too, when the test ends */
+    ReleaseMutex(hold);
+  }
   lstrcpynA(upper, commandLine, sizeof upper);
   _strupr(upper);
   return strstr(upper, "\\MSINET.OCX") ? 5 : strstr(upper, "\\SYSINFO.OCX") ? 4 : 0;

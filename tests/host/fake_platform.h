@@ -4,6 +4,7 @@
 // The end of the program is thrown as Ended; a backend counts created views.
 #pragma once
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <deque>
@@ -61,8 +62,12 @@ class FakePlatform : public Platform {
   std::vector<std::string> renamesAtRestart;        // "FROM > TO: BYTES"
   std::map<std::string, std::string> queuedBefore;  // by an earlier run: the source by target
   std::map<std::string, std::string> runOnce;       // command lines by name
-  // Exit codes by component name; none: runs past any deadline.
-  std::map<std::string, std::optional<std::uint32_t>> exitCodes;
+  // Exit codes by component name; none: runs past any deadline. A file's
+  // second registration takes its code from exitCodesAgain.
+  std::map<std::string, std::optional<std::uint32_t>> exitCodes, exitCodesAgain;
+  std::map<std::string, File> kept;   // old files kept beside their targets, by path
+  std::set<std::string> unkeepable;   // targets whose old file cannot be kept
+  std::set<std::string> loaded;       // targets a program loaded once written: no put back
   std::uint32_t clock = 0xFFFF0000u;  // wraps during a run's wait
 
   // Written down: events ("pump", "open PATH", ...), boxes ("TITLE|PROMPT|0xFLAGS"), process
@@ -154,6 +159,28 @@ class FakePlatform : public Platform {
     const auto it = queuedBefore.find(knownPath);
     return it == queuedBefore.end() ? "" : it->second;
   }
+  bool RenameAtRestart(const std::string& path, const std::string& knownPath,
+                       std::string& queued) override {
+    events.push_back("queue " + path);
+    if (restartRefused == OutputStep::kQueueRename) return Failed(OutputStep::kQueueRename, 5);
+    queued = knownPath.substr(0, knownPath.rfind('\\')) + path.substr(path.rfind('\\'));
+    renamesAtRestart.push_back(queued + " > " + knownPath + ": " + kept.at(path).bytes);
+    return true;
+  }
+  bool KeepBeside(const std::string& path, std::string& keptAs) override {
+    const File* f = Seen("keep ", path);
+    if (unkeepable.count(path)) return Failed(OutputStep::kKeep, 50);  // ERROR_NOT_SUPPORTED
+    keptAs = path.substr(0, path.rfind('\\') + 1) + "~tvl2_" + std::to_string(kept.size()) + ".tmp";
+    kept[keptAs] = *f;
+    return true;
+  }
+  bool PutBack(const std::string& keptAs, const std::string& path) override {
+    if (Seen("putback ", path) && loaded.count(path)) return Failed(OutputStep::kOpen, 32);
+    files[path] = kept.at(keptAs);
+    kept.erase(keptAs);
+    return true;
+  }
+  void DeleteKept(const std::string& keptAs) override { kept.erase(keptAs); }
   bool RunAtRestart(const std::string& name, const std::string& commandLine) override {
     events.push_back("runonce");
     if (restartRefused == OutputStep::kQueueRegistration)
@@ -182,10 +209,11 @@ class FakePlatform : public Platform {
     events.push_back("start");
     starts.push_back(image + "|" + commandLine);
     const std::string name = commandLine.substr(commandLine.rfind('\\') + 1);
-    const auto scripted = exitCodes.find(name.substr(0, name.size() - 1));  // less the quote
+    const auto& codes =
+        std::count(starts.begin(), starts.end(), starts.back()) > 1 ? exitCodesAgain : exitCodes;
+    const auto scripted = codes.find(name.substr(0, name.size() - 1));  // less the quote
     const auto id = static_cast<std::uint32_t>(100 + 4 * starts.size());
-    processes[id] =
-        scripted == exitCodes.end() ? std::optional<std::uint32_t>(0) : scripted->second;
+    processes[id] = scripted == codes.end() ? std::optional<std::uint32_t>(0) : scripted->second;
     return id;
   }
   std::optional<std::uint32_t> ExitCode(std::uint32_t id) override { return processes.at(id); }

@@ -172,8 +172,9 @@ const Scenario kScenarios[] = {
     // one more after each wait.
     {"RegistrationsExitingZeroOrFourEndInSuccess", "setup.exe", "COMCAT.DLL MSCAL.OCX", kInstall,
      {}, -1, 2, {kFinish}, {}, 61, kExitSuccess, kSys, {{"MSCAL.OCX", 4}}},
+    // Its old file put back and registered again.
     {"RegistrationExitingFiveWithholdsTheFinishLeavingTheFailureLine", "setup.exe", "COMCAT.DLL "
-     "MSCAL.OCX", kInstall, {}, -1, 2, {}, {}, 61, kExitFailures, kSys, {{"COMCAT.DLL", 5}}},
+     "MSCAL.OCX", kInstall, {}, -1, 3, {}, {}, 61, kExitFailures, kSys, {{"COMCAT.DLL", 5}}},
     {"RegistrationStillRunningAtTheDeadlineFails", "setup.exe /s", "COMCAT.DLL", "", {}, -1, 1,
      {}, {}, 60, kExitFailures, kSys, kComcatRunsOn},
     {"CancelWhileWaitingAnsweredNoWaitsOn", "setup.exe", "COMCAT.DLL", kInstall, {kIdNo}, 58, 1,
@@ -258,11 +259,12 @@ TEST(InstallRun, Scenarios) {
     EXPECT_EQ(p.files.size(), fileCount) << "a file was created";
     EXPECT_EQ(p.renamesAtRestart, s.renames);
     EXPECT_EQ(p.runOnce, s.runOnce);
-    // Exactly the files that now hold their payload are registered, each by the
-    // tool's full path and with the target quoted.
+    // Exactly the files that now hold their payload, or were put back, are
+    // registered, each by the tool's full path and with the target quoted.
     std::set<std::string> expectedStarts;
     for (const auto& [path, file] : p.files) {
-      if (file.bytes.rfind("MZ new ", 0) == 0 && path.find("~tvl") == std::string::npos)
+      if ((file.bytes.rfind("MZ new ", 0) == 0 && path.find("~tvl") == std::string::npos) ||
+          std::count(p.events.begin(), p.events.end(), "putback " + path))
         expectedStarts.insert(s.systemDirectory + "\\regsvr32.exe|regsvr32.exe /s \"" + path +
                               "\"");
     }
@@ -292,7 +294,7 @@ TEST(InstallRun, Scenarios) {
     // box gets one more pump between them.
     const bool ask = std::string(s.clicks).find("ask") != std::string::npos;
     for (std::size_t i = 2; i < e.size(); ++i) {
-      if (e[i] != "start") continue;
+      if (e[i] != "start" || e[i - 1].rfind("putback ", 0) == 0) continue;
       EXPECT_EQ(e[i - 2].substr(0, 5) + e[i - 1].substr(0, 5), ask ? "closepump" : "pumpclose");
     }
     // The log ends with how the program ended; a registration still running
@@ -306,7 +308,8 @@ TEST(InstallRun, Scenarios) {
     const bool runsOn = std::any_of(s.registrationExits.begin(), s.registrationExits.end(),
                                     [](const auto& exit) { return !exit.second; });
     EXPECT_EQ(p.clock - clockAtStart, runsOn && s.exitCode != kExitCancelled ? 60000u : 0u);
-    if (s.exitCode == kExitCancelled) continue;
+    if (s.exitCode == kExitCancelled) continue;  // a kept file is left to the next run's sweep
+    EXPECT_EQ(p.kept.size(), 0u);
     const FrmInstllation& w = run.app.Installation();
     EXPECT_EQ(w.lblFileName.Caption() + " " + std::to_string(w.ShpBar.Width()),
               "Copying wshom.ocx 4815");
@@ -533,13 +536,100 @@ TEST(RunLog, NamesEachComponentsOutcomeAndEachRegistrationsExitCode) {
       "MSCAL.OCX: asked, answered Yes", "MSCAL.OCX: written",
       "MSCAL.OCX: registration started, process 116", "Waiting for 4 registrations, 60 s at most",
       "agentctl.dll: registration exit code 5, failed",
+      "agentctl.dll: registration failed, old file put back",
+      "agentctl.dll (old file): registration started, process 120",
       "COMCT232.OCX: registration exit code 0xC0000005, failed",
+      "COMCT232.OCX: registration failed, old file put back",
+      "COMCT232.OCX (old file): registration started, process 124",
       "MSCAL.OCX: registration exit code 4, not self-registering, nothing to register",
+      "agentctl.dll (old file): registration exit code 0, registered",
+      "COMCT232.OCX (old file): registration exit code 0, registered",
       "Flash.ocx: registration still running at the deadline, failed (left running)",
       "End: 2 copies failed, 3 registrations failed, exit code 1"};
   // clang-format on
   EXPECT_EQ(lines, expected);
   EXPECT_EQ(p.log.size() - lines.size(), kManifest.size() - 8) << "one line per absent component";
+  EXPECT_EQ(p.kept.size(), 0u) << "an old file left beside, the failed write's included";
+}
+
+// A written component's old file, kept beside it until its registration has
+// ended: deleted once that registered, put back and registered again when it
+// failed, put back at the restart when a program loaded the new file by then.
+struct PutBackCase {
+  std::vector<std::optional<std::uint32_t>> exits;  // MSINET.OCX's registration; none: runs on
+  // "": put back; "in use": the new file loaded, refused; "refused": that, and the restart's
+  // rename refused; "unkept": no old file kept; "same": the payload's bytes there, kept so.
+  std::vector<std::string> putBacks;
+  bool oldBack;  // MSINET.OCX holds its old file at the end, registered again
+  int exitCode;
+  std::vector<std::string> logged;         // lines the log holds, in this order
+  bool queued = false;                     // the old file is put back at the restart
+  std::optional<std::uint32_t> again = 0;  // the old file's registration
+};
+
+const std::string kInet = kSys + "\\MSINET.OCX";
+const std::string kPutBack = "MSINET.OCX: registration failed, old file put back";
+const std::string kAgain = "MSINET.OCX (old file): registration ";
+const std::string kInUseBack =
+    kPutBack + " at the next restart, the new file in use (error 32, text of 32)";
+const std::string kEnd0 = "End: 0 copies failed, 0 registrations failed, exit code 0";
+const std::string kEnd1 = "End: 0 copies failed, 1 registration failed, exit code 1";
+const std::vector<std::optional<std::uint32_t>> kFailing = {3, 5, 0xC0000005};
+
+// clang-format off
+const PutBackCase kPutBackCases[] = {
+    {{0, 4}, {"", "in use", "same"}, false, kExitSuccess, {kEnd0}},
+    {{0, 4}, {"unkept"}, false, kExitSuccess, {"MSINET.OCX (old file): failed at keeping it "
+     "beside the new file, error 50 (text of 50)", "MSINET.OCX: written", kEnd0}},
+    {kFailing, {""}, true, kExitFailures, {kPutBack, kAgain + "started, process 108", kAgain +
+     "exit code 0, registered", kEnd1}},
+    {kFailing, {"in use"}, false, kExitFailures, {kInUseBack, "MSINET.OCX: rename queued for the "
+     "restart, " + kSys + "\\~tvl2_0.tmp over " + kInet, "MSINET.OCX: registration queued for "
+     "the first administrator's logon after the restart, " + Command(kSys, "MSINET.OCX"), kEnd1},
+     true},
+    {kFailing, {"unkept", "same"}, false, kExitFailures, {kEnd1}},
+    {{std::nullopt}, {"", "in use"}, false, kExitFailures, {"MSINET.OCX: registration still "
+     "running at the deadline, failed (left running)", kEnd1}},
+    {{5}, {"refused"}, false, kExitFailures, {kInUseBack, "MSINET.OCX (old file): failed at "
+     "queueing the rename for the restart, error 5 (text of 5)", kEnd1}},
+    // The old file's own registration counts no second failure.
+    {{5}, {""}, true, kExitFailures, {kPutBack, kAgain + "exit code 5, failed", kEnd1}, false, 5},
+    {{5}, {""}, true, kExitFailures, {kPutBack, kAgain + "still running at the deadline, failed "
+     "(left running)", kEnd1}, false, std::nullopt},
+};
+// clang-format on
+
+TEST(InstallRun, FailedRegistrationPutsTheOldFileBackAndRegistersItAgain) {
+  for (const PutBackCase& c : kPutBackCases) {
+    for (const std::optional<std::uint32_t> exit : c.exits) {
+      for (const std::string& putBack : c.putBacks) {
+        SCOPED_TRACE((exit ? std::to_string(*exit) : "running") + ", put back " + putBack);
+        Program run;
+        FakePlatform& p = run.p;
+        p.commandLine = "setup.exe /s";
+        run.Arrange("MSINET.OCX");
+        if (putBack == "same") p.files[kInet].bytes = p.payloads["MSINET.OCX"];
+        const std::string old = p.files[kInet].bytes;
+        p.exitCodes = {{"MSINET.OCX", exit}};
+        p.exitCodesAgain = {{"MSINET.OCX", c.again}};
+        if (putBack == "unkept") p.unkeepable = {kInet};
+        if (putBack == "in use" || putBack == "refused") p.loaded = {kInet};
+        if (putBack == "refused") p.restartRefused = OutputStep::kQueueRename;
+        EXPECT_EQ(run.Run(""), c.exitCode);
+        EXPECT_EQ(p.starts.size(), c.oldBack ? 2u : 1u);
+        EXPECT_EQ(p.files[kInet].bytes, c.oldBack || putBack == "same" ? old : "MZ new MSINET.OCX");
+        // Only a file queued for the restart stays beside, for the restart to consume.
+        EXPECT_EQ(p.kept.size() + p.renamesAtRestart.size() + p.runOnce.size(), c.queued ? 3u : 0u);
+        auto line = p.log.begin();
+        for (const std::string& expected : c.logged)
+          EXPECT_NE(line = std::find(line, p.log.end(), expected), p.log.end()) << expected;
+        for (const std::string& l : p.log) {  // nothing else is put back
+          if (l.find("put back") == std::string::npos) continue;
+          EXPECT_NE(std::find(c.logged.begin(), c.logged.end(), l), c.logged.end()) << l;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
