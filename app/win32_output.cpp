@@ -288,9 +288,13 @@ bool Win32Platform::PutBack(const std::string& kept, const std::string& path) {
     if (!destination) return Failed(OutputStep::kOpen);
   }
   // A rename within the folder, replacing the target in one step.
-  return ::MoveFileExW(Utf16From(kept).c_str(), Utf16From(path).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
-         Failed(OutputStep::kRename);
+  if (!::MoveFileExW(Utf16From(kept).c_str(), Utf16From(path).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return Failed(OutputStep::kRename);
+  // The marks the write cleared (read-only, say) are the old file's own.
+  for (const auto& [cleared, attributes] : clearedAttributes_)
+    if (cleared == path) ::SetFileAttributesW(Utf16From(path).c_str(), attributes);
+  return true;
 }
 
 void Win32Platform::DeleteKept(const std::string& kept) { ::DeleteFileW(Utf16From(kept).c_str()); }

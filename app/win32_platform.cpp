@@ -101,6 +101,7 @@ bool Win32Platform::ResetAttributes(const std::string& path) {
     ::SetLastError(ERROR_DIRECTORY);
     return Failed(OutputStep::kAttributes);
   }
+  clearedAttributes_.emplace_back(path, attributes);  // for a put back
   return ::SetFileAttributesW(Utf16From(path).c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE ||
          Failed(OutputStep::kAttributes);
 }

@@ -171,6 +171,7 @@ class Win32Platform : public Platform {
   std::vector<std::pair<std::uint32_t, UniqueHandle>> processes_;  // by process id
   RunLogFile log_;
   UniqueHandle setupLock_;
+  std::vector<std::pair<std::string, DWORD>> clearedAttributes_;  // by ResetAttributes, by path
 };
 
 }  // namespace tarnvel

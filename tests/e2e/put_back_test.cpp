@@ -46,14 +46,17 @@ TEST(PutBackRun, FailedRegistrationPutsTheVeryOldFileBackKilledRunLeavesItsKeptF
   EXPECT_TRUE(ReadWhole(Target(failing)) == Payload(failing));
   EXPECT_TRUE(WaitUntil("the held registrations to end", NoRegistrationRunning));
 
-  // The next run sweeps them; the failing one, older again, is put back.
-  for (const std::string& name : {failing, passing}) targets.Place(name);
+  // The next run sweeps them; the failing one, older again, is put back,
+  // read-only as it was.
+  for (const std::string& name : {failing, passing})
+    targets.Place(name, name == failing ? FILE_ATTRIBUTE_READONLY : 0);
   const std::string placed = Identity(Target(failing));
   ::RegDeleteTreeA(HKEY_CURRENT_USER, kCallsKey);
   const std::string logs = NewFolder("tarnvel_put_back_log");
   EXPECT_EQ(Process(kSetupExe, "/s", "", 0, logs).Exit(), 1u);
   EXPECT_EQ(Identity(Target(failing)), placed);
   EXPECT_TRUE(ReadWhole(Target(failing)) == OlderCopy(failing)) << "not its old bytes";
+  EXPECT_EQ(Attributes(Target(failing)) & FILE_ATTRIBUTE_READONLY, DWORD(FILE_ATTRIBUTE_READONLY));
   EXPECT_TRUE(ReadWhole(Target(passing)) == Payload(passing));
   EXPECT_EQ(calls(failing) * 10 + calls(passing), 21u) << "registered twice and once";
   EXPECT_EQ(Matching(SystemDirectory(), "~tvl*"), std::vector<std::string>{});
