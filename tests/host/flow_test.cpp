@@ -65,10 +65,10 @@ struct Program {
     }
     return std::nullopt;
   }
-  // Every payload, "MZ new NAME", and the targets `present` names in the
-  // system directory: "*" for all, each name with marks after a colon: r
-  // read-only, h hidden, s system, d directory, a access denied, l held by
-  // another program.
+  // Every payload, "MZ new NAME", and the targets `present` names in the system directory: "*"
+  // for all, each name with marks after a colon: r read-only, h hidden, s system, d directory, a
+  // access denied, l held by another program, q or o with a copy an earlier run queued for the
+  // restart, of the payload's bytes or of others.
   void Arrange(const std::string& present) {
     for (const Component& c : kManifest)
       p.payloads[Upper(c.name)] = "MZ new " + std::string(c.name);
@@ -80,6 +80,10 @@ struct Program {
         if (word.compare(0, colon, "*") != 0 && word.compare(0, colon, c.name) != 0) continue;
         p.files[p.systemDirectory + "\\" + c.name] = {
             "MZ old " + std::string(c.name), is('r'), is('h'), is('s'), is('d'), is('l'), is('a')};
+        if (!is('q') && !is('o')) continue;
+        const std::string queued = p.systemDirectory + "\\~tvl9_1.tmp";
+        p.queuedBefore[p.systemDirectory + "\\" + c.name] = queued;
+        p.files[queued] = {(is('q') ? "MZ new " : "MZ older ") + std::string(c.name)};
       }
     }
   }
@@ -104,8 +108,6 @@ struct Scenario {
   std::vector<std::string> renames = {};            // queued for the restart: "FROM > TO: BYTES"
   std::map<std::string, std::string> runOnce = {};  // RunOnce commands by name
   std::vector<std::string> logged = {};             // lines the log holds, in this order
-  // What an earlier run queued for MSCAL.OCX holds; none queued when empty.
-  std::string queuedBefore = "";
 };
 
 std::string Rename(const std::string& folder, const std::string& name) {
@@ -165,13 +167,12 @@ const Scenario kScenarios[] = {
      "End: 0 copies failed, 0 registrations failed, 1 waiting for the restart, exit code 3010"}},
     // Run again before the restart: an earlier run's copy of these bytes is
     // used again; one of other bytes is renamed before the new one.
-    {"InUseAlreadyQueuedWithThePayloadQueuesNoSecondCopy", "setup.exe /s", "MSCAL.OCX:l", "", {},
-     -1, 0, {}, {}, 56, kExitRestartRequired, kSys, {}, "", {}, {}, kMscalRunOnce, {kInUse,
+    {"InUseAlreadyQueuedWithThePayloadQueuesNoSecondCopy", "setup.exe /s", "MSCAL.OCX:lq", "",
+     {}, -1, 0, {}, {}, 56, kExitRestartRequired, kSys, {}, "", {}, {}, kMscalRunOnce, {kInUse,
      "MSCAL.OCX: rename already queued for the restart, " + kSys + "\\~tvl9_1.tmp over " + kSys +
-     "\\MSCAL.OCX"}, "MZ new MSCAL.OCX"},
-    {"InUseQueuedWithOtherBytesIsQueuedAgain", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1, 0, {},
-     {}, 56, kExitRestartRequired, kSys, {}, "", {}, {Rename(kSys, "MSCAL.OCX")}, kMscalRunOnce,
-     {}, "MZ older MSCAL.OCX"},
+     "\\MSCAL.OCX"}},
+    {"InUseQueuedWithOtherBytesIsQueuedAgain", "setup.exe /s", "MSCAL.OCX:lo", "", {}, -1, 0, {},
+     {}, 56, kExitRestartRequired, kSys, {}, "", {}, {Rename(kSys, "MSCAL.OCX")}, kMscalRunOnce},
     {"RenameRefusedIsACountedFailure", "setup.exe /s", "MSCAL.OCX:l", "", {}, -1, 0, {},
      {kCopyFailed}, 56, kExitFailures, kSys, {}, "", OutputStep::kQueueRename, {}, {},
      {"MSCAL.OCX: failed at queueing the rename for the restart, error 5 (text of 5)",
@@ -206,10 +207,6 @@ TEST(InstallRun, Scenarios) {
     p.restartRefused = s.restartRefused;
     const std::uint32_t clockAtStart = p.clock;
     run.Arrange(s.present);
-    if (!s.queuedBefore.empty()) {
-      p.queuedBefore[kSys + "\\MSCAL.OCX"] = kSys + "\\~tvl9_1.tmp";
-      p.files[kSys + "\\~tvl9_1.tmp"] = {s.queuedBefore};
-    }
     const std::size_t fileCount = p.files.size();
     const bool silent = !*s.clicks;
 
@@ -604,7 +601,6 @@ TEST(InstallRun, FailedRegistrationPutsTheOldFileBackAndRegistersItAgain) {
         p.commandLine = "setup.exe /s";
         run.Arrange("MSINET.OCX");
         if (putBack == "same") p.files[kInet].bytes = p.payloads["MSINET.OCX"];
-        const std::string old = p.files[kInet].bytes;
         p.exitCodes = {{"MSINET.OCX", exit}};
         p.exitCodesAgain = {{"MSINET.OCX", c.again}};
         if (putBack == "unkept") p.unkeepable = {kInet};
@@ -612,7 +608,7 @@ TEST(InstallRun, FailedRegistrationPutsTheOldFileBackAndRegistersItAgain) {
         if (putBack == "refused") p.restartRefused = OutputStep::kQueueRename;
         EXPECT_EQ(run.Run(""), c.exitCode);
         EXPECT_EQ(p.starts.size(), c.oldBack ? 2u : 1u);
-        EXPECT_EQ(p.files[kInet].bytes, c.oldBack || putBack == "same" ? old : "MZ new MSINET.OCX");
+        EXPECT_EQ(p.files[kInet].bytes, c.oldBack ? "MZ old MSINET.OCX" : "MZ new MSINET.OCX");
         // Only a file queued for the restart stays beside, for the restart to consume.
         EXPECT_EQ(p.kept.size() + p.renamesAtRestart.size() + p.runOnce.size(), c.queued ? 3u : 0u);
         auto line = p.log.begin();
