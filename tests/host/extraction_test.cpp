@@ -1,32 +1,15 @@
-// One extraction: its steps in order, each failure counted once with the output closed, and a
-// nested call that arrives through a pump.
+// One extraction: its steps in order, each failure counted once with the output closed; and which
+// refused open waits for the restart.
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
+#include "install/replace_rule.h"
 #include "install/save_res_to_disk.h"
 
 namespace tarnvel::test {
 namespace {
 
 const std::string kFlash = "C:\\WINDOWS\\system32\\Flash.ocx";
-const std::string kMscal = "C:\\WINDOWS\\system32\\MSCAL.OCX";
-
-// Both destinations present; Flash.ocx read-only, hidden and system.
-FakePlatform Prepared() {
-  FakePlatform p;
-  p.payloads = {{"FLASH.OCX", "MZ new flash"}, {"MSCAL.OCX", "MZ new mscal"}};
-  p.files[kFlash] = {"MZ old flash, longer than the payload", true, true, true};
-  p.files[kMscal] = {"MZ old mscal"};
-  return p;
-}
-
-// The platform calls of the extraction of Flash.ocx, without its path.
-std::string Steps(const std::vector<std::string>& events) {
-  std::string steps;
-  for (const std::string& e : events)
-    steps += (steps.empty() ? "" : ",") + e.substr(0, e.find(" " + kFlash));
-  return steps;
-}
 
 TEST(SaveResToDisk, StepsRunInOrderAndAFailureStopsThemCountedOnceWithTheOutputClosed) {
   const char* const all = "load Flash.ocx,attributes,open,pump,write,pump,close";
@@ -41,7 +24,9 @@ TEST(SaveResToDisk, StepsRunInOrderAndAFailureStopsThemCountedOnceWithTheOutputC
   };
   for (const auto& [failing, steps, content] : cases) {
     SCOPED_TRACE(failing);
-    FakePlatform p = Prepared();
+    FakePlatform p;
+    p.payloads = {{"FLASH.OCX", "MZ new flash"}};
+    p.files[kFlash] = {old, true, true, true};  // read-only, hidden and system
     p.files[kFlash].denied = failing == "open, access denied";
     if (failing == "write") p.failWrite = {kFlash};
     if (failing == "close") p.failClose = {kFlash};
@@ -50,7 +35,10 @@ TEST(SaveResToDisk, StepsRunInOrderAndAFailureStopsThemCountedOnceWithTheOutputC
     EXPECT_EQ(SaveResToDisk(p, errCount, 1, "Flash.ocx", kFlash),
               fails ? SaveOutcome::kFailed : SaveOutcome::kWritten);
     EXPECT_EQ(errCount, fails ? 1 : 0);
-    EXPECT_EQ(Steps(p.events), steps);
+    std::string taken;  // the platform calls, without the path
+    for (const std::string& e : p.events)
+      taken += (taken.empty() ? "" : ",") + e.substr(0, e.find(" " + kFlash));
+    EXPECT_EQ(taken, steps);
     EXPECT_FALSE(p.output) << "output left open";
     const FakePlatform::File& f = p.files.at(kFlash);
     EXPECT_EQ(f.bytes, content);
@@ -58,19 +46,22 @@ TEST(SaveResToDisk, StepsRunInOrderAndAFailureStopsThemCountedOnceWithTheOutputC
   }
 }
 
-TEST(SaveResToDisk, NestedCallThroughAPumpFailsAtItsOpenAndLeavesTheOuterFileAlone) {
-  FakePlatform p = Prepared();
-  std::int16_t errCount = 0;
-  std::optional<SaveOutcome> nested;
-  p.onPump = [&](int index) {
-    if (index == 0) nested = SaveResToDisk(p, errCount, 1, "MSCAL.OCX", kMscal);
-    EXPECT_EQ(p.output, kFlash);
+// Only another program's hold on the target waits for the restart.
+TEST(ClassifyRefusal, OnlyAnOpenRefusedForAnotherProgramsHoldWaitsForTheRestart) {
+  using S = OutputStep;
+  const std::pair<OutputFailure, RefusedWrite> rows[] = {
+      {{S::kOpen, 32}, RefusedWrite::kInUse},      // sharing violation
+      {{S::kOpen, 33}, RefusedWrite::kInUse},      // lock violation
+      {{S::kOpen, 1224}, RefusedWrite::kInUse},    // a mapped image
+      {{S::kOpen, 5}, RefusedWrite::kFailure},     // access denied
+      {{S::kOpen, 170}, RefusedWrite::kFailure},   // another output open: a nested extraction
+      {{S::kWrite, 33}, RefusedWrite::kFailure},   // too late to wait
+      {{S::kRename, 32}, RefusedWrite::kFailure},  // likewise
+      {{S::kSecurity, 32}, RefusedWrite::kFailure},
   };
-  EXPECT_EQ(SaveResToDisk(p, errCount, 1, "Flash.ocx", kFlash), SaveOutcome::kWritten);
-  EXPECT_EQ(nested, SaveOutcome::kFailed) << "not in use: a restart would not help";
-  EXPECT_EQ(errCount, 1);
-  EXPECT_EQ(p.files[kMscal].bytes, "MZ old mscal");
-  EXPECT_EQ(p.files[kFlash].bytes, "MZ new flash");
+  for (const auto& [failure, expected] : rows) {
+    EXPECT_EQ(ClassifyRefusal(failure), expected) << int(failure.step) << "/" << failure.error;
+  }
 }
 
 }  // namespace

@@ -29,7 +29,6 @@ TEST(ImageFileVersion, GoodImagesGiveTheirVersionAndOnlyTheFieldsItNeedsCount) {
   image.Put(image.coff + 6, 0xFFFF, 2);  // the first 96 are read
   image.bytes.append(96 * 40, '\0');
   ExpectVersion(image.bytes, kVersion, "65535 sections, 0x7FFFFFFF data directories");
-  EXPECT_EQ(VersionText(kVersion), "6.1.98.2");
 }
 
 TEST(ImageFileVersion, DamagedOrTruncatedImagesGiveNoneInFewReads) {
