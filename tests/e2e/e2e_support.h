@@ -71,9 +71,7 @@ class Targets {
  public:
   Targets() { Clear(); }
   ~Targets() { Clear(); }
-  void Place(const std::string& name, DWORD attributes = 0) {
-    Place(name, OlderCopy(name), attributes);
-  }
+  void Place(const std::string& name) { Place(name, OlderCopy(name)); }
   void Place(const std::string& name, const std::string& bytes, DWORD attributes = 0) {
     ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kMarkKey, name.c_str());
     ASSERT_TRUE(WriteWhole(Target(name), bytes, attributes)) << name;
