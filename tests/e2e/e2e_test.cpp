@@ -205,14 +205,22 @@ BOOL CALLBACK AddEntriesOfType(HMODULE module, LPSTR type, LONG_PTR entries) {
 }
 
 // Release builds: these need the payload checksums and the signing script.
-// The signed copy holds each component under its upper-case name as the type,
-// id 1 in language 1033 only, byte for byte as its file, and no other type
-// with a name. It runs as any other: a payload damaged after the build is
-// refused, the others written and registered.
-TEST(ReleaseCopy, SignedCopyHoldsEveryPayloadAsItsFileAndRefusesOneDamagedAfterTheBuild) {
+// The signed copy holds the program's icon, group 1 with the one image 30001,
+// and each component under its upper-case name as the type, id 1 in language
+// 1033 only, byte for byte as its file, and no other type with a name. It
+// runs as any other: a payload damaged after the build is refused, the others
+// written and registered.
+TEST(ReleaseCopy, SignedCopyHoldsTheIconAndEveryPayloadAsItsFileAndRefusesOneDamaged) {
   const Unique<HMODULE, &::FreeLibrary> module(
       ::LoadLibraryExA(BuildPath(TARNVEL_SIGNED_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   ASSERT_TRUE(module);
+  const HRSRC group = ::FindResourceA(module.Get(), MAKEINTRESOURCEA(1), RT_GROUP_ICON);
+  ASSERT_NE(group, nullptr);
+  const auto* icon =
+      static_cast<const std::uint8_t*>(::LockResource(::LoadResource(module.Get(), group)));
+  EXPECT_EQ(::SizeofResource(module.Get(), group), 6u + 14u);  // a header and one entry
+  EXPECT_EQ(icon[18] | icon[19] << 8, 30001);
+  EXPECT_NE(::FindResourceA(module.Get(), MAKEINTRESOURCEA(30001), RT_ICON), nullptr);
   std::set<std::string> entries, expected;
   ::EnumResourceTypesA(module.Get(), AddEntriesOfType, reinterpret_cast<LONG_PTR>(&entries));
   for (const Component& component : kManifest) {

@@ -1,6 +1,6 @@
 // The Win32 platform and the extraction on the real file system, in folders
-// of the test's own; the fault end; start-up hardening; setup.exe's
-// resources. The payload is platform_test.rc's.
+// of the test's own; the fault end; start-up hardening. The payload is
+// platform_test.rc's.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -244,19 +244,6 @@ TEST(FaultEnd, StackOverflowEndsInTheReportBoxThenExitCode3) {
   EXPECT_EQ(shown.text.size(), report.size() + overflow.size() + 8) << shown.text;
   EXPECT_TRUE(Answer(shown, IDOK));
   EXPECT_EQ(child.Exit(), 3u);
-}
-
-TEST(SetupResources, IconGroup1HoldsTheOneImage30001) {
-  const Unique<HMODULE, &::FreeLibrary> module(
-      ::LoadLibraryExA(BuildPath(TARNVEL_SETUP_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-  const HMODULE setup = module.Get();
-  const HRSRC group = ::FindResourceA(setup, MAKEINTRESOURCEA(1), RT_GROUP_ICON);
-  ASSERT_NE(group, nullptr);
-  const auto* bytes =
-      static_cast<const std::uint8_t*>(::LockResource(::LoadResource(setup, group)));
-  EXPECT_EQ(::SizeofResource(setup, group), 6u + 14u);  // a header and one entry
-  EXPECT_EQ(bytes[18] | bytes[19] << 8, 30001);
-  EXPECT_NE(::FindResourceA(setup, MAKEINTRESOURCEA(30001), RT_ICON), nullptr);
 }
 
 // Its imports come from the system directory too, though one lies beside this program.
