@@ -71,9 +71,7 @@ class Targets {
  public:
   Targets() { Clear(); }
   ~Targets() { Clear(); }
-  void Place(const std::string& name, DWORD attributes = 0) {
-    Place(name, OlderCopy(name), attributes);
-  }
+  void Place(const std::string& name) { Place(name, OlderCopy(name)); }
   void Place(const std::string& name, const std::string& bytes, DWORD attributes = 0) {
     ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kMarkKey, name.c_str());
     ASSERT_TRUE(WriteWhole(Target(name), bytes, attributes)) << name;
@@ -98,10 +96,11 @@ inline const std::string& PlantMarks() {
   return marks;
 }
 
-// A new folder with a regsvr32.exe and, under the name of every library the
-// setup loads or brings in, and of those installers have been caught loading
-// from their own folder, a DLL: all of them mark PlantMarks() if they run.
-inline std::string PlantedFolder(const std::string& name) {
+// setup.exe copied into a new folder with a regsvr32.exe and, under the name
+// of every library the setup loads or brings in, and of those installers have
+// been caught loading from their own folder, a DLL: all of them mark
+// PlantMarks() if they run.
+inline std::string PlantedSetup(const std::string& name) {
   const std::string folder = NewFolder(name);
   PlantMarks();
   EXPECT_TRUE(Copy(BuildPath(TARNVEL_PLANTED_REGSVR32), folder + "\\regsvr32.exe"));
@@ -110,14 +109,8 @@ inline std::string PlantedFolder(const std::string& name) {
         "version", "comctl32", "msimg32",  "winmm",    "profapi", "userenv", "imm32",   "msctf",
         "oleacc",  "apphelp",  "propsys",  "setupapi", "ntmarta", "clbcatq", "secur32", "msvcrt"})
     EXPECT_TRUE(Copy(BuildPath(TARNVEL_PLANT_DLL), folder + "\\" + library + ".dll"));
-  return folder;
-}
-
-// setup.exe copied into a PlantedFolder of that name.
-inline std::string PlantedSetup(const std::string& name) {
-  const std::string setup = PlantedFolder(name) + "\\setup.exe";
-  EXPECT_TRUE(Copy(kSetupExe, setup));
-  return setup;
+  EXPECT_TRUE(Copy(kSetupExe, folder + "\\setup.exe"));
+  return folder + "\\setup.exe";
 }
 
 // The system's regsvr32.exe is the stand-in while this lives.

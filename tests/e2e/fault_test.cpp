@@ -7,7 +7,6 @@
 #include <set>
 
 #include "app/win32_platform.h"
-#include "driver.h"
 #include "e2e_support.h"
 
 namespace tarnvel::test {
@@ -23,10 +22,6 @@ std::size_t PayloadAt(const std::string& exe, const std::string& name,
   const std::size_t at = data - reinterpret_cast<const char*>(ULONG_PTR(file) & ~ULONG_PTR(3));
   ::FreeLibrary(file);
   return at;
-}
-DWORD FileSize(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  return ::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
 }
 
 // In manifest order: the first is written before the cut, which lies at the
@@ -61,9 +56,10 @@ TEST(SilentRun, ImageCutShortMidRunEndsWithCode3TheFaultLoggedNoWindowAndEveryTa
                                    SEM_NOOPENFILEERRORBOX));
     const Process truncate("Z:\\usr\\bin\\truncate", "-s " + std::to_string(cut) + " setup.exe",
                            folder);
+    const auto size = [&] { return ReadWhole(exe).value_or("").size(); };
     EXPECT_TRUE(WaitUntil(
-        "setup.exe to be cut to " + std::to_string(cut) + " bytes",
-        [&] { return FileSize(exe) == cut; }, [&] { return std::to_string(FileSize(exe)); }));
+        "setup.exe to be cut to " + std::to_string(cut) + " bytes", [&] { return size() == cut; },
+        [&] { return std::to_string(size()); }));
   }));
   // Until it ends, or a window shows: Wine's crash window holds it.
   std::set<std::string> windows;

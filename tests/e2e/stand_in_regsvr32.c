@@ -1,8 +1,7 @@
 /* Put in the system directory in place of regsvr32.exe while a test runs: it
    counts its calls by their whole command line under
-   HKCU\Software\Tarnvel\StandIn\Calls, answers as the real tool does for a
-   file whose registration fails (5) and for a file without DllRegisterServer
-   (4), by the component's name, and exits 0 for every other file without
+   HKCU\Software\Tarnvel\StandIn\Calls, fails MSINET.OCX's registration as
+   the real tool does (5), and exits 0 for every other file without
    registering anything. While a test holds the mutex TarnvelStandInHold, it
    waits for it after counting: a registration caught running. */
 #include <string.h>
@@ -11,7 +10,6 @@
 int main(void) {
   const char *key = "Software\\Tarnvel\\StandIn\\Calls", *commandLine = GetCommandLineA();
   DWORD count = 0, size = sizeof count;
-  char upper[2048];
   RegGetValueA(HKEY_CURRENT_USER, key, commandLine, RRF_RT_REG_DWORD, NULL, &count, &size);
   ++count;
   RegSetKeyValueA(HKEY_CURRENT_USER, key, commandLine, REG_DWORD, &count, sizeof count);
@@ -20,7 +18,5 @@ int main(void) {
     WaitForSingleObject(hold, INFINITE); /* abandoned, too, when the test ends */
     ReleaseMutex(hold);
   }
-  lstrcpynA(upper, commandLine, sizeof upper);
-  _strupr(upper);
-  return strstr(upper, "\\MSINET.OCX") ? 5 : strstr(upper, "\\SYSINFO.OCX") ? 4 : 0;
+  return strstr(commandLine, "\\MSINET.OCX") ? 5 : 0;
 }
