@@ -45,8 +45,8 @@ struct PayloadView {
 // What tells whether anyone can see the program's windows; none where the
 // system could not say.
 struct DisplayFacts {
-  std::optional<std::uint32_t>
-      stationFlags;  // the window station's, kWindowStationVisible among them
+  // The window station's flags, kWindowStationVisible among them.
+  std::optional<std::uint32_t> stationFlags;
   std::optional<std::uint32_t> sessionId;
   bool vistaOrLater = true;  // session 0 holds only services there
 };

@@ -6,14 +6,9 @@
 
 namespace tarnvel {
 
-namespace {
-
-template <typename Started>
-std::string Label(const Started& registration) {
-  return registration.oldFile ? log_line::OldFile(registration.name) : registration.name;
+std::string Registrations::Started::Label() const {
+  return oldFile ? log_line::OldFile(name) : name;
 }
-
-}  // namespace
 
 std::string RegistrationCommandLine(const std::string& systemDirectory, const std::string& target) {
   return "\"" + systemDirectory + "\\regsvr32.exe\" /s \"" + target + "\"";
@@ -34,7 +29,7 @@ void Registrations::Launch(Platform& platform, Started registration) {
   registration.processId = platform.StartProcess(image, commandLine, systemDirectory_);
   if (registration.processId == 0)
     platform.ReportUnexpectedError(("cannot start " + image).c_str());
-  platform.Log(log_line::RegistrationStarted(Label(registration), registration.processId));
+  platform.Log(log_line::RegistrationStarted(registration.Label(), registration.processId));
   started_.push_back(std::move(registration));
 }
 
@@ -86,7 +81,7 @@ int Registrations::WaitForAll(Platform& platform, std::uint32_t deadlineMs,
       const std::uint32_t processId = started_[i].processId;
       if (const auto exitCode = platform.ExitCode(processId)) {
         started_[i].ended = true;
-        platform.Log(log_line::RegistrationEnded(Label(started_[i]), *exitCode));
+        platform.Log(log_line::RegistrationEnded(started_[i].Label(), *exitCode));
         const bool registered = log_line::RegistrationSucceeded(*exitCode);
         if (!registered && !started_[i].oldFile) ++failed;
         Settle(platform, i, registered, trueDirectory);
@@ -100,7 +95,7 @@ int Registrations::WaitForAll(Platform& platform, std::uint32_t deadlineMs,
   }
   for (const Started& registration : started_) {
     if (registration.ended) continue;
-    platform.Log(log_line::StillRunning(Label(registration)));
+    platform.Log(log_line::StillRunning(registration.Label()));
     // That process holds the new file: it stays.
     if (!registration.kept.empty()) platform.DeleteKept(registration.kept);
     if (!registration.oldFile) ++failed;

@@ -43,6 +43,7 @@ class Registrations {
     bool oldFile;  // the put-back old file's registration: its outcome counts no more
     std::uint32_t processId;
     bool ended;
+    std::string Label() const;  // how the log names it
   };
   void Launch(Platform& platform, Started registration);
   // After the registration ended, settles what its target's old file becomes.
